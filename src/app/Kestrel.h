@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/MainView.h"
+#include "app/WorkingState.h"
+#include "platform/HookManager.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QVector>
+
+class BrowserElement;
+class Dialogs;
+class FrmLog;
+class FrmFolders;
+class frmHelpAbout;
+
+// The main window's logic: it owns the working state and the procedures that
+// the other subsystems call, and reaches the window through MainView.
+class Kestrel : public QObject, public IWindowsHook
+{
+    Q_OBJECT
+public:
+    explicit Kestrel(Dialogs &dialogs, QObject *parent = nullptr);
+    ~Kestrel() override;
+
+    // The state every part shares.
+    Globals g;
+    WindowVars w;
+
+    Dialogs &dialogs() { return m_dialogs; }
+    MainView *view() const { return m_view; }
+    void setView(MainView *view) { m_view = view; }
+
+    // The arguments joined by blanks: one script path, taken whole.
+    QString commandLine;
+    // 0 passed or interactive, 1 a step failed, 2 the named file was missing.
+    int exitCode = 0;
+
+    QTimer Timer1;
+
+    // The browser control array; element 0 always exists once the window does.
+    QVector<BrowserElement *> wbMyBrowser;
+    BrowserElement *browser() const { return wbMyBrowser.value(w.ix); }
+
+    // Start-up: false when the program must end at once (missing script).
+    bool Form_Load();
+    bool commandLineNamesMissingFile() const;
+    // The command-line run that start-up ends with, once the window is shown.
+    void startCommandLineRun();
+    void Form_Resize();
+    void Form_Activate();
+    void Form_Deactivate();
+    void Form_QueryUnload();
+    void closedown();
+    void MnuAbout_Click();
+    void mnuFolders_Click();
+    void Timer1_Timer();
+
+    // Shows the picture file of the program's folder on a picture button.
+    void showPicture(MainView::Button button, const QString &fileName);
+    // The program's own folder, where the button pictures are.
+    static QString programDir();
+    // The address of the help page Kestrel serves itself.
+    static QString helpPageUrl();
+
+    // Procedures of the other subsystems that start-up calls.
+    void GoToPage(const QString &url);
+    void Open_File(const QString &fnam);
+    void DoPlay();
+
+    // Windows that exist once, created on first use.
+    FrmLog *frmLog();
+    FrmFolders *frmFolders();
+    frmHelpAbout *aboutWindow();
+
+    int HookProc(int eType, int nCode, int wParam, qintptr lParam, bool &bConsume) override;
+
+signals:
+    // The main window must close (end of a command-line run, Exit).
+    void closeRequested();
+
+private:
+    void fitBrowser();
+
+    Dialogs &m_dialogs;
+    MainView *m_view = nullptr;
+    FrmLog *m_frmLog = nullptr;
+    FrmFolders *m_frmFolders = nullptr;
+    frmHelpAbout *m_about = nullptr;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// What the logic may do with the main window's controls. FrmTestTrapEvents
+// implements it; the logic never touches widgets directly.
+class MainView
+{
+public:
+    enum class Button { Record, Play };
+
+    virtual ~MainView() = default;
+
+    virtual QWidget *window() = 0;
+    // The area in which the browser elements are stacked.
+    virtual QWidget *browserArea() = 0;
+
+    virtual void setCaption(const QString &caption) = 0;
+    // fileName without folder, e.g. "record-on.bmp".
+    virtual void setPicture(Button button, const QString &fileName) = 0;
+
+    virtual QString eventsText() const = 0;
+    virtual void appendEvents(const QString &text) = 0;
+    virtual void clearEvents() = 0;
+
+    virtual QString urlText() const = 0;
+    virtual void setUrlText(const QString &text) = 0;
+    virtual QString statusText() const = 0;
+    virtual void setStatusText(const QString &text) = 0;
+    virtual QString mouseLabel() const = 0;
+    virtual void setMouseLabel(const QString &text) = 0;
+    virtual bool isCloseVisible() const = 0;
+    virtual void setCloseVisible(bool visible) = 0;
+
+    virtual bool silentChecked() const = 0;
+    virtual void setSilentChecked(bool checked) = 0;
+    virtual bool recordMouseChecked() const = 0;
+
+    virtual void setBusyPointer(bool busy) = 0;
+
+    // Window placement, in twips where the layout is measured in them.
+    virtual void setWindowSizeTwips(int width, int height) = 0;
+    virtual bool isMaximized() const = 0;
+    virtual void maximize() = 0;
+    // Browser area: width := window width - left - 10, height likewise.
+    virtual void fitBrowser() = 0;
+    // Automation frame: height := window height - top - 10.
+    virtual void fitFrame() = 0;
+};

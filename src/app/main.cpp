@@ -1,0 +1,59 @@
+#include "app/Kestrel.h"
+#include "platform/ChromiumEnv.h"
+#include "platform/Dialogs.h"
+#include "settings/Settings.h"
+#include "ui/FrmTestTrapEvents.h"
+
+#include <QApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+const char kUsage[] =
+    "Usage: kestrel [SCRIPT]\n"
+    "Records and plays back tests of web pages.\n\n"
+    "With no argument the main window opens for recording and playing.\n"
+    "With a script path (all arguments joined by blanks form the path) the script\n"
+    "is played unattended and Kestrel exits when the run ends.\n\n"
+    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist.\n\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+}
+
+int main(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (args.size() == 1 && args.first() == QLatin1String("--help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args.first() == QLatin1String("--version")) {
+        std::printf("Kestrel %s\n", KESTREL_VERSION);
+        return 0;
+    }
+
+    prepareChromiumEnvironment();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrel"));
+
+    QtDialogs dialogs;
+    Kestrel k(dialogs);
+    k.commandLine = args.join(QLatin1Char(' '));
+    if (k.commandLineNamesMissingFile()) {
+        // Silently, and before any window or browser exists.
+        LoadSettings(k.g);
+        return 2;
+    }
+    int rc = 0;
+    {
+        FrmTestTrapEvents window(k);
+        if (!k.Form_Load())
+            return k.exitCode;
+        k.startCommandLineRun();
+        rc = app.exec();
+    }
+    return rc != 0 ? rc : k.exitCode;
+}

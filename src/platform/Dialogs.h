@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box, input box, file dialog and folder picker of the program
+// goes through this interface, so tests can answer them without a person.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // OK-only message box.
+    virtual void message(QWidget *parent, const QString &text, const QString &title) = 0;
+    // Yes/No message box; true for Yes.
+    virtual bool question(QWidget *parent, const QString &text, const QString &title) = 0;
+    // Input box; an empty string when cancelled, as the user sees it.
+    virtual QString inputBox(QWidget *parent, const QString &prompt, const QString &title,
+                             const QString &defaultText = QString()) = 0;
+    // File dialogs; an empty string when cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &dir, const QString &preset) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &dir) = 0;
+    // Folder picker; an empty string when cancelled.
+    virtual QString browseForFolder(QWidget *parent, const QString &prompt) = 0;
+
+    static QString appTitle() { return QStringLiteral("Kestrel"); }
+    static QString csvFilter() { return QStringLiteral("Comma Separate Values (*.csv)"); }
+};
+
+class QtDialogs : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text, const QString &title) override;
+    bool question(QWidget *parent, const QString &text, const QString &title) override;
+    QString inputBox(QWidget *parent, const QString &prompt, const QString &title,
+                     const QString &defaultText) override;
+    QString openFileName(QWidget *parent, const QString &dir, const QString &preset) override;
+    QString saveFileName(QWidget *parent, const QString &dir) override;
+    QString browseForFolder(QWidget *parent, const QString &prompt) override;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class Dialogs;
+class QWidget;
+struct Globals;
+
+// The checks behind the Default Folders dialog.
+class FolderCheck
+{
+public:
+    FolderCheck(Dialogs &dialogs, QWidget *owner) : m_dialogs(dialogs), m_owner(owner) {}
+
+    // True when the folder exists or the user had it created just now.
+    bool checkFolder(const QString &folder);
+
+    // Tests the three folders in order; when all pass, takes them over into g
+    // and stores the settings. Otherwise tells the user and changes nothing.
+    bool save(Globals &g, const QString &dftDir, const QString &imgDir, const QString &logDir);
+
+    static QString browsePrompt() { return QStringLiteral("Please select a Server folder."); }
+
+private:
+    Dialogs &m_dialogs;
+    QWidget *m_owner;
+};

@@ -1,0 +1,84 @@
+#include "settings/Settings.h"
+
+#include "app/WorkingState.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QSettings>
+
+namespace {
+
+const char kSection[] = "globals";
+const char *const kKeys[] = {"gFile", "gDftDir", "gDftImgDir", "gDftLogDir"};
+
+QString envIgnoringCase(const QProcessEnvironment &env, const QString &name)
+{
+    const QStringList keys = env.keys();
+    // The exact spelling first, then any other letter case.
+    if (!env.value(name).isEmpty())
+        return env.value(name);
+    for (const QString &key : keys) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0 && !env.value(key).isEmpty())
+            return env.value(key);
+    }
+    return QString();
+}
+
+QSettings store()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, settingsApplicationName(),
+                     settingsApplicationName());
+}
+
+} // namespace
+
+QString settingsApplicationName()
+{
+    const QString exe = QCoreApplication::applicationFilePath();
+    const QString base = QFileInfo(exe).completeBaseName();
+    return base.isEmpty() ? QStringLiteral("kestrel") : base;
+}
+
+QString workingCopyPath()
+{
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QString dir = envIgnoringCase(env, QStringLiteral("tmp"));
+    if (dir.isEmpty())
+        dir = envIgnoringCase(env, QStringLiteral("temp"));
+    if (dir.isEmpty())
+        dir = env.value(QStringLiteral("TMPDIR"));
+    if (dir.isEmpty())
+        dir = QStringLiteral("/tmp");
+    return dir + QStringLiteral("/tarn_a_s.csv");
+}
+
+void LoadSettings(Globals &g)
+{
+    QSettings s = store();
+    s.beginGroup(QLatin1String(kSection));
+    QString *targets[] = {&g.gFile, &g.gDftDir, &g.gDftImgDir, &g.gDftLogDir};
+    for (int i = 0; i < 4; ++i) {
+        // A damaged store reads as empty values, never as an error.
+        const QVariant v = s.value(QLatin1String(kKeys[i]), QString());
+        *targets[i] = v.canConvert<QString>() ? v.toString() : QString();
+    }
+    s.endGroup();
+    g.gMode.clear();
+    g.gLogFile.clear();
+    g.gTempFile = workingCopyPath();
+    // Whatever an earlier run left unsaved is discarded; failure is no matter.
+    QFile::remove(g.gTempFile);
+}
+
+void SaveSettings(const Globals &g)
+{
+    QSettings s = store();
+    s.beginGroup(QLatin1String(kSection));
+    const QString values[] = {g.gFile, g.gDftDir, g.gDftImgDir, g.gDftLogDir};
+    for (int i = 0; i < 4; ++i)
+        s.setValue(QLatin1String(kKeys[i]), values[i]);
+    s.endGroup();
+    s.sync();
+}

@@ -1,0 +1,17 @@
+#include "ui/FrmLog.h"
+
+#include "platform/Screen.h"
+
+#include <QPlainTextEdit>
+
+FrmLog::FrmLog(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("FrmLog"));
+    setWindowTitle(QStringLiteral("Playback Log"));
+    resize(twipsToPixelsX(11775), twipsToPixelsY(3090));
+    log = new QPlainTextEdit(this);
+    log->setObjectName(QStringLiteral("log"));
+    log->setGeometry(twipsRect(120, 120, 11535, 2775));
+    log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log->setPlainText(QStringLiteral("Text1"));
+}

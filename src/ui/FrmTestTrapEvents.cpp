@@ -1,0 +1,289 @@
+#include "ui/FrmTestTrapEvents.h"
+
+#include "app/Kestrel.h"
+#include "platform/BrowserElement.h"
+#include "platform/Screen.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+
+namespace {
+
+QPushButton *pictureButton(QWidget *parent, const char *name, const QString &tip, QRect r)
+{
+    auto *b = new QPushButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(tip);
+    b->setGeometry(r);
+    b->setIconSize(QSize(r.width() - 6, r.height() - 4));
+    return b;
+}
+
+QIcon builtInPicture(const QString &fileName, const QStyle *style)
+{
+    if (fileName.startsWith(QLatin1String("record")))
+        return style->standardIcon(QStyle::SP_DialogNoButton);
+    if (fileName.startsWith(QLatin1String("pause")))
+        return style->standardIcon(QStyle::SP_MediaPause);
+    return style->standardIcon(QStyle::SP_MediaPlay);
+}
+
+} // namespace
+
+FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(parent), m_k(k)
+{
+    setObjectName(QStringLiteral("FrmTestTrapEvents"));
+    setWindowTitle(QStringLiteral("Tarn Kestrel"));
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileNew = file->addAction(QStringLiteral("New"));
+    MnuFileOpen = file->addAction(QStringLiteral("Open"));
+    mnuSave = file->addAction(QStringLiteral("Save"));
+    mnuSaveAs = file->addAction(QStringLiteral("Save as"));
+    MnuExit = file->addAction(QStringLiteral("Exit"));
+    QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("mnuoptions"));
+    mnuFolders = options->addAction(QStringLiteral("Folders"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    MnuAbout = help->addAction(QStringLiteral("About"));
+    mnuFileNew->setObjectName(QStringLiteral("mnuFileNew"));
+    MnuFileOpen->setObjectName(QStringLiteral("MnuFileOpen"));
+    mnuSave->setObjectName(QStringLiteral("mnuSave"));
+    mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
+    MnuExit->setObjectName(QStringLiteral("MnuExit"));
+    mnuFolders->setObjectName(QStringLiteral("mnuFolders"));
+    MnuAbout->setObjectName(QStringLiteral("MnuAbout"));
+
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+
+    CmdRecord = pictureButton(client, "CmdRecord", QStringLiteral("Record"), twipsRect(120, 120, 500, 400));
+    CmdPlay = pictureButton(client, "CmdPlay", QStringLiteral("Play"), twipsRect(720, 120, 500, 400));
+    CmdStop = pictureButton(client, "CmdStop", QStringLiteral("Stop"), twipsRect(1320, 120, 500, 400));
+    CmdManual = pictureButton(client, "CmdManual", QStringLiteral("Manual Step"), twipsRect(120, 600, 500, 400));
+    CmdSnapshot = pictureButton(client, "CmdSnapshot", QString(), twipsRect(720, 600, 495, 400));
+    CmdCheck = pictureButton(client, "CmdCheck", QStringLiteral("Check"), twipsRect(1320, 600, 500, 400));
+    CmdStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    CmdManual->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    CmdSnapshot->setIcon(style()->standardIcon(QStyle::SP_DesktopIcon));
+    CmdCheck->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    setPicture(Button::Record, QStringLiteral("record-off.bmp"));
+    setPicture(Button::Play, QStringLiteral("play-off.bmp"));
+
+    chkSilent = new QCheckBox(QStringLiteral("Silent"), client);
+    chkSilent->setObjectName(QStringLiteral("chkSilent"));
+    chkSilent->setGeometry(twipsRect(1920, 720, 1455, 255));
+    ChkWindowsEvent = new QCheckBox(QStringLiteral("Record mouse"), client);
+    ChkWindowsEvent->setObjectName(QStringLiteral("ChkWindowsEvent"));
+    ChkWindowsEvent->setGeometry(twipsRect(1920, 1080, 1455, 255));
+    LblMouse = new QLabel(client);
+    LblMouse->setObjectName(QStringLiteral("LblMouse"));
+    LblMouse->setGeometry(twipsRect(120, 1080, 1575, 255));
+
+    FrmAutomation = new QGroupBox(QStringLiteral("Automation"), client);
+    FrmAutomation->setObjectName(QStringLiteral("FrmAutomation"));
+    FrmAutomation->setGeometry(twipsRect(120, 1680, 3255, 9855));
+    TxtEvents = new QPlainTextEdit(FrmAutomation);
+    TxtEvents->setObjectName(QStringLiteral("TxtEvents"));
+    TxtEvents->setGeometry(twipsRect(120, 240, 3015, 5175));
+    TxtEvents->setLineWrapMode(QPlainTextEdit::NoWrap);
+    TxtEvents->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TxtEvents->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Label3 = new QLabel(QStringLiteral("Kestrel Ver 1.0"), FrmAutomation);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(twipsRect(120, 5520, 2175, 255));
+    QFont bold = Label3->font();
+    bold.setBold(true);
+    bold.setPointSizeF(9.75);
+    Label3->setFont(bold);
+    Label2 = new QLabel(Kestrel::helpPageUrl(), FrmAutomation);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(twipsRect(120, 5760, 2175 + 900, 255));
+
+    Label1 = new QLabel(QStringLiteral("URL"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(3480, 120, 495, 255));
+    TxtURL = new QLineEdit(client);
+    TxtURL->setObjectName(QStringLiteral("TxtURL"));
+    TxtURL->setGeometry(twipsRect(4080, 120, 5295, 285));
+    auto button = [client](const char *name, const QString &caption, QRect r) {
+        auto *b = new QPushButton(caption, client);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(r);
+        return b;
+    };
+    CmdGo = button("CmdGo", QStringLiteral("&Go"), twipsRect(9480, 120, 735, 375));
+    CmdBack = button("CmdBack", QStringLiteral("&Back"), twipsRect(10320, 120, 615, 375));
+    CmdBrowserStop = button("CmdBrowserStop", QStringLiteral("S&top"), twipsRect(11040, 120, 615, 375));
+    CmdClose = button("CmdClose", QStringLiteral("C&lose"), twipsRect(11760, 120, 615, 375));
+    LblSts = new QLabel(client);
+    LblSts->setObjectName(QStringLiteral("LblSts"));
+    LblSts->setGeometry(twipsRect(12600, 120, 1695, 255));
+
+    // The browser elements are stacked in one cell; only element ix is shown.
+    wbMyBrowser = new QWidget(client);
+    wbMyBrowser->setObjectName(QStringLiteral("wbMyBrowser"));
+    wbMyBrowser->setGeometry(twipsRect(3480, 480, 8000, 12495));
+    auto *stack = new QGridLayout(wbMyBrowser);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto *element0 = new BrowserElement(0, wbMyBrowser);
+    stack->addWidget(element0, 0, 0);
+    m_k.wbMyBrowser = {element0};
+
+    connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
+    connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
+    connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);
+    connect(&m_k, &Kestrel::closeRequested, this, &QWidget::close);
+
+    m_k.setView(this);
+}
+
+FrmTestTrapEvents::~FrmTestTrapEvents()
+{
+    m_k.setView(nullptr);
+    m_k.wbMyBrowser.clear();
+}
+
+QWidget *FrmTestTrapEvents::browserArea() { return wbMyBrowser; }
+void FrmTestTrapEvents::setCaption(const QString &caption) { setWindowTitle(caption); }
+
+void FrmTestTrapEvents::setPicture(Button button, const QString &fileName)
+{
+    QPushButton *b = button == Button::Record ? CmdRecord : CmdPlay;
+    const QString path = Kestrel::programDir() + QLatin1Char('/') + fileName;
+    QIcon icon(path);
+    // A missing picture never stops anything: the button gets a built-in one.
+    if (!QFile::exists(path) || icon.isNull())
+        icon = builtInPicture(fileName, style());
+    b->setIcon(icon);
+    b->setProperty("picture", fileName);
+}
+
+QString FrmTestTrapEvents::eventsText() const { return TxtEvents->toPlainText(); }
+
+void FrmTestTrapEvents::appendEvents(const QString &text)
+{
+    QTextCursor c(TxtEvents->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text);
+}
+
+void FrmTestTrapEvents::clearEvents() { TxtEvents->clear(); }
+QString FrmTestTrapEvents::urlText() const { return TxtURL->text(); }
+void FrmTestTrapEvents::setUrlText(const QString &text) { TxtURL->setText(text); }
+QString FrmTestTrapEvents::statusText() const { return LblSts->text(); }
+void FrmTestTrapEvents::setStatusText(const QString &text) { LblSts->setText(text); }
+QString FrmTestTrapEvents::mouseLabel() const { return LblMouse->text(); }
+void FrmTestTrapEvents::setMouseLabel(const QString &text) { LblMouse->setText(text); }
+bool FrmTestTrapEvents::isCloseVisible() const { return !CmdClose->isHidden(); }
+void FrmTestTrapEvents::setCloseVisible(bool visible) { CmdClose->setVisible(visible); }
+bool FrmTestTrapEvents::silentChecked() const { return chkSilent->isChecked(); }
+void FrmTestTrapEvents::setSilentChecked(bool checked) { chkSilent->setChecked(checked); }
+bool FrmTestTrapEvents::recordMouseChecked() const { return ChkWindowsEvent->isChecked(); }
+
+void FrmTestTrapEvents::setBusyPointer(bool busy)
+{
+    if (busy)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void FrmTestTrapEvents::setWindowSizeTwips(int width, int height)
+{
+    resize(twipsToPixelsX(width), twipsToPixelsY(height));
+}
+
+bool FrmTestTrapEvents::isMaximized() const
+{
+    // A minimized window keeps its maximized flag; it is not maximized then.
+    return (windowState() & Qt::WindowMaximized) && !(windowState() & Qt::WindowMinimized);
+}
+
+void FrmTestTrapEvents::maximize()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+}
+
+void FrmTestTrapEvents::fitBrowser()
+{
+    // Outer window size less the browser's offset from the window's outer
+    // corner, less 10 twips.
+    const QRect outer = frameGeometry();
+    const QPoint offset = wbMyBrowser->mapTo(this, QPoint(0, 0))
+                          + (geometry().topLeft() - outer.topLeft());
+    wbMyBrowser->resize(std::max(1, outer.width() - offset.x() - twipsToPixelsX(10)),
+                        std::max(1, outer.height() - offset.y() - twipsToPixelsY(10)));
+}
+
+void FrmTestTrapEvents::fitFrame()
+{
+    const QRect outer = frameGeometry();
+    const QPoint offset = FrmAutomation->mapTo(this, QPoint(0, 0))
+                          + (geometry().topLeft() - outer.topLeft());
+    FrmAutomation->resize(FrmAutomation->width(),
+                          std::max(1, outer.height() - offset.y() - twipsToPixelsY(10)));
+}
+
+void FrmTestTrapEvents::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        m_k.Form_Resize();
+    else if (event->type() == QEvent::ActivationChange)
+        activationChanged();
+}
+
+void FrmTestTrapEvents::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    m_k.Form_Resize();
+}
+
+void FrmTestTrapEvents::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_k.Form_Activate();
+}
+
+void FrmTestTrapEvents::activationChanged()
+{
+    if (isActiveWindow()) {
+        if (!m_wasActive)
+            m_k.Form_Activate();
+        m_wasActive = true;
+        return;
+    }
+    // Losing activation counts only when another of the program's own windows
+    // takes it; message boxes and other programs do not.
+    QTimer::singleShot(0, this, [this] {
+        QWidget *active = QApplication::activeWindow();
+        if (!active || active == this || !m_wasActive)
+            return;
+        const QString name = active->objectName();
+        if (name == QLatin1String("FrmLog") || name == QLatin1String("FrmFolders")
+            || name == QLatin1String("frmHelpAbout")) {
+            m_wasActive = false;
+            m_k.Form_Deactivate();
+        }
+    });
+}
+
+void FrmTestTrapEvents::closeEvent(QCloseEvent *event)
+{
+    m_k.Form_QueryUnload();
+    event->accept();
+}

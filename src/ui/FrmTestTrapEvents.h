@@ -1,0 +1,75 @@
+#pragma once
+
+#include "app/MainView.h"
+
+#include <QMainWindow>
+
+class Kestrel;
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The main window: the controls of the layout, as a view over Kestrel.
+class FrmTestTrapEvents : public QMainWindow, public MainView
+{
+    Q_OBJECT
+public:
+    explicit FrmTestTrapEvents(Kestrel &k, QWidget *parent = nullptr);
+    ~FrmTestTrapEvents() override;
+
+    // MainView
+    QWidget *window() override { return this; }
+    QWidget *browserArea() override;
+    void setCaption(const QString &caption) override;
+    void setPicture(Button button, const QString &fileName) override;
+    QString eventsText() const override;
+    void appendEvents(const QString &text) override;
+    void clearEvents() override;
+    QString urlText() const override;
+    void setUrlText(const QString &text) override;
+    QString statusText() const override;
+    void setStatusText(const QString &text) override;
+    QString mouseLabel() const override;
+    void setMouseLabel(const QString &text) override;
+    bool isCloseVisible() const override;
+    void setCloseVisible(bool visible) override;
+    bool silentChecked() const override;
+    void setSilentChecked(bool checked) override;
+    bool recordMouseChecked() const override;
+    void setBusyPointer(bool busy) override;
+    void setWindowSizeTwips(int width, int height) override;
+    bool isMaximized() const override;
+    void maximize() override;
+    void fitBrowser() override;
+    void fitFrame() override;
+
+    QPushButton *CmdRecord, *CmdPlay, *CmdStop, *CmdManual, *CmdSnapshot, *CmdCheck;
+    QCheckBox *chkSilent, *ChkWindowsEvent;
+    QLabel *LblMouse;
+    QGroupBox *FrmAutomation;
+    QPlainTextEdit *TxtEvents;
+    QLabel *Label3, *Label2, *Label1;
+    QLineEdit *TxtURL;
+    QPushButton *CmdGo, *CmdBack, *CmdBrowserStop, *CmdClose;
+    QLabel *LblSts;
+    QWidget *wbMyBrowser;
+
+    QAction *mnuFileNew, *MnuFileOpen, *mnuSave, *mnuSaveAs, *MnuExit;
+    QAction *mnuFolders, *MnuAbout;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void activationChanged();
+
+    Kestrel &m_k;
+    bool m_wasActive = false;
+};

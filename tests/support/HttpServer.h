@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QHash>
+#include <QTcpServer>
+#include <QUrl>
+
+// A small loopback HTTP server for the test pages: GET of a file below the
+// root folder, or of a page registered in memory.
+class HttpServer : public QTcpServer
+{
+    Q_OBJECT
+public:
+    explicit HttpServer(const QString &root = QStringLiteral(KESTREL_TEST_PAGES),
+                        QObject *parent = nullptr);
+
+    // http://127.0.0.1:<port>/<path>
+    QUrl url(const QString &path) const;
+    // Serves body for path (which starts with "/").
+    void addPage(const QString &path, const QByteArray &body,
+                 const QByteArray &contentType = "text/html; charset=utf-8");
+    // Paths requested so far, in order.
+    QStringList requests;
+
+private:
+    void serve(QTcpSocket *socket);
+    QString m_root;
+    QHash<QString, QPair<QByteArray, QByteArray>> m_pages;
+};

@@ -1,0 +1,41 @@
+#include "TestEnv.h"
+
+#include "platform/ChromiumEnv.h"
+#include "settings/Settings.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+void initTestEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareChromiumEnvironment();
+}
+
+TestFolders::TestFolders()
+{
+    for (const QString &d : {config(), temp(), scripts(), images(), logs()})
+        QDir().mkpath(d);
+    qputenv("XDG_CONFIG_HOME", config().toLocal8Bit());
+    qputenv("tmp", temp().toLocal8Bit());
+    qunsetenv("temp");
+    qunsetenv("TMP");
+    qunsetenv("TEMP");
+    // QSettings caches the folder of the user's settings; point it at ours.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config());
+}
+
+void TestFolders::writeSettings(const QString &gFile) const
+{
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, settingsApplicationName(),
+                settingsApplicationName());
+    s.beginGroup(QStringLiteral("globals"));
+    s.setValue(QStringLiteral("gFile"), gFile);
+    s.setValue(QStringLiteral("gDftDir"), scripts());
+    s.setValue(QStringLiteral("gDftImgDir"), images());
+    s.setValue(QStringLiteral("gDftLogDir"), logs());
+    s.endGroup();
+    s.sync();
+}

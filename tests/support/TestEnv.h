@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Sets the browser environment for a test executable; call from initMain().
+void initTestEnvironment();
+
+// Fresh folders for one test: settings (XDG_CONFIG_HOME), the working copy
+// (tmp), scripts, images and logs. Nothing is written to $HOME.
+class TestFolders
+{
+public:
+    TestFolders();
+    QString root() const { return m_dir.path(); }
+    QString config() const { return root() + QStringLiteral("/config"); }
+    QString temp() const { return root() + QStringLiteral("/temp"); }
+    QString scripts() const { return root() + QStringLiteral("/scripts"); }
+    QString images() const { return root() + QStringLiteral("/images"); }
+    QString logs() const { return root() + QStringLiteral("/logs"); }
+    // Stores the three folders (and gFile) in the settings file.
+    void writeSettings(const QString &gFile = QString()) const;
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,163 @@
+#include "TestEnv.h"
+#include "ScriptedDialogs.h"
+
+#include "app/WorkingState.h"
+#include "settings/Folders.h"
+#include "settings/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void missingAndDamagedStoreReadEmpty();
+    void saveThenLoadRoundTrips();
+    void workingCopyFollowsEnvironment();
+    void leftoverWorkingCopyIsDeleted();
+    void folderCheckCreatesOrRefuses();
+    void refusalChangesNothing();
+};
+
+void TestSettings::missingAndDamagedStoreReadEmpty()
+{
+    TestFolders f;
+    Globals g;
+    g.gMode = QStringLiteral("record");
+    g.gLogFile = QStringLiteral("x.log");
+    LoadSettings(g);
+    QVERIFY(g.gFile.isEmpty() && g.gDftDir.isEmpty() && g.gDftImgDir.isEmpty()
+            && g.gDftLogDir.isEmpty());
+    QVERIFY(g.gMode.isEmpty() && g.gLogFile.isEmpty());
+
+    QDir().mkpath(f.config() + QLatin1Char('/') + settingsApplicationName());
+    QFile garbage(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName()));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write("\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk");
+    garbage.close();
+    Globals g2;
+    LoadSettings(g2);
+    QVERIFY(g2.gDftDir.isEmpty() && g2.gDftImgDir.isEmpty() && g2.gDftLogDir.isEmpty());
+}
+
+void TestSettings::saveThenLoadRoundTrips()
+{
+    TestFolders f;
+    Globals g;
+    g.gFile = QStringLiteral("/scripts/a b,\"c\".csv");
+    g.gDftDir = QStringLiteral("/x/");
+    g.gDftImgDir = QStringLiteral("/y");
+    g.gDftLogDir = QString::fromUtf8("/z/\xc3\xa9t\xc3\xa9");
+    SaveSettings(g);
+    QVERIFY(QFile::exists(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName())));
+    Globals back;
+    LoadSettings(back);
+    QCOMPARE(back.gFile, g.gFile);
+    QCOMPARE(back.gDftDir, g.gDftDir); // stored exactly, separator kept
+    QCOMPARE(back.gDftImgDir, g.gDftImgDir);
+    QCOMPARE(back.gDftLogDir, g.gDftLogDir);
+    QSettings raw(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName()), QSettings::IniFormat);
+    QCOMPARE(raw.value(QStringLiteral("globals/gDftImgDir")).toString(), QStringLiteral("/y"));
+}
+
+void TestSettings::workingCopyFollowsEnvironment()
+{
+    TestFolders f;
+    QCOMPARE(workingCopyPath(), f.temp() + QStringLiteral("/tarn_a_s.csv"));
+    qputenv("tmp", "");
+    qputenv("TEMP", "/var/tmp");
+    QCOMPARE(workingCopyPath(), QStringLiteral("/var/tmp/tarn_a_s.csv"));
+    qunsetenv("TEMP");
+    qputenv("TMPDIR", "/somewhere");
+    QCOMPARE(workingCopyPath(), QStringLiteral("/somewhere/tarn_a_s.csv"));
+    qunsetenv("TMPDIR");
+    QCOMPARE(workingCopyPath(), QStringLiteral("/tmp/tarn_a_s.csv"));
+}
+
+void TestSettings::leftoverWorkingCopyIsDeleted()
+{
+    TestFolders f;
+    const QString copy = f.temp() + QStringLiteral("/tarn_a_s.csv");
+    QFile file(copy);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
+    file.close();
+    Globals g;
+    LoadSettings(g);
+    QCOMPARE(g.gTempFile, copy);
+    QVERIFY(!QFile::exists(copy));
+    LoadSettings(g); // and a missing one is no error
+    QVERIFY(!QFile::exists(copy));
+}
+
+void TestSettings::folderCheckCreatesOrRefuses()
+{
+    TestFolders f;
+    ScriptedDialogs d;
+    FolderCheck check(d, nullptr);
+    Globals g;
+
+    // Three existing folders: stored without a question.
+    QVERIFY(check.save(g, f.scripts(), f.images(), f.logs()));
+    QVERIFY(d.shown.isEmpty());
+    Globals stored;
+    LoadSettings(stored);
+    QCOMPARE(stored.gDftImgDir, f.images());
+
+    // Two missing folders: two questions in order; Yes creates them.
+    const QString s2 = f.root() + QStringLiteral("/s2"), l2 = f.root() + QStringLiteral("/l2/");
+    d.expect(QStringLiteral("question"), QStringLiteral("yes"));
+    d.expect(QStringLiteral("question"), QStringLiteral("yes"));
+    QVERIFY(check.save(g, s2, f.images(), l2));
+    QCOMPARE(d.shown.size(), 2);
+    QCOMPARE(d.shown[0], QStringLiteral("question|Folder does not exist|Folder ") + s2
+                             + QStringLiteral(" does not exist. Create it ?"));
+    QVERIFY(d.shown[1].contains(l2));
+    QVERIFY(QFileInfo(s2).isDir() && QFileInfo(l2).isDir());
+    QCOMPARE(g.gDftLogDir, l2);
+
+    // An existing file passes as a folder.
+    const QString plain = f.root() + QStringLiteral("/plain.txt");
+    QFile pf(plain);
+    QVERIFY(pf.open(QIODevice::WriteOnly));
+    pf.close();
+    QVERIFY(check.save(g, plain, f.images(), f.logs()));
+    QVERIFY(d.allAnswered() && d.unexpected.isEmpty());
+}
+
+void TestSettings::refusalChangesNothing()
+{
+    TestFolders f;
+    ScriptedDialogs d;
+    FolderCheck check(d, nullptr);
+    Globals g;
+    QVERIFY(check.save(g, f.scripts(), f.images(), f.logs()));
+
+    // Parent missing: Yes cannot create it; the user is told, nothing stored.
+    const QString deep = f.root() + QStringLiteral("/no/such/dir");
+    d.expect(QStringLiteral("question"), QStringLiteral("yes"));
+    d.expect(QStringLiteral("message"));
+    QVERIFY(!check.save(g, deep, f.images(), f.logs()));
+    QCOMPARE(d.shown.last(), QStringLiteral("message|Kestrel|Cannot save - setup decent folders "
+                                            "and try again"));
+    QVERIFY(!QFileInfo::exists(deep));
+
+    // No to the question; and an unwritable parent.
+    d.expect(QStringLiteral("question"), QStringLiteral("no"));
+    d.expect(QStringLiteral("question"), QStringLiteral("yes"));
+    d.expect(QStringLiteral("message"));
+    QVERIFY(!check.save(g, f.root() + QStringLiteral("/n"), f.images(),
+                        QStringLiteral("/proc/kestrel-cannot-be-here")));
+    QCOMPARE(g.gDftDir, f.scripts());
+    Globals stored;
+    LoadSettings(stored);
+    QCOMPARE(stored.gDftDir, f.scripts());
+    QCOMPARE(stored.gDftLogDir, f.logs());
+    QVERIFY(d.allAnswered() && d.unexpected.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"
