@@ -154,6 +154,11 @@ FrmLog *Kestrel::frmLog()
     return m_frmLog;
 }
 
+void Kestrel::appendLogText(const QString &text)
+{
+    frmLog()->appendText(text);
+}
+
 FrmFolders *Kestrel::frmFolders()
 {
     if (!m_frmFolders)

@@ -68,8 +68,18 @@ public:
     void Open_File(const QString &fnam);
     void DoPlay();
 
+    // File menu (src/script).
+    void mnuFileNew_Click();
+    void SaveFile(bool force_file);
+    // A failure to store a line was shown; cleared once a line is stored.
+    bool workingCopyFailureShown = false;
+    // A log-file failure was noted in the log window during this run.
+    bool logFailureReported = false;
+
     // Windows that exist once, created on first use.
     FrmLog *frmLog();
+    // Appends to the text of the Playback Log window, creating it hidden.
+    void appendLogText(const QString &text);
     FrmFolders *frmFolders();
     frmHelpAbout *aboutWindow();
 

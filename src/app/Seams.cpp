@@ -3,7 +3,6 @@
 #include "app/Kestrel.h"
 
 void Kestrel::GoToPage(const QString &) {}
-void Kestrel::Open_File(const QString &) {}
 void Kestrel::DoPlay() {}
 
 void Kestrel::Timer1_Timer()

@@ -3,6 +3,7 @@
 #include "platform/Screen.h"
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 FrmLog::FrmLog(QWidget *parent) : QWidget(parent, Qt::Window)
 {
@@ -14,4 +15,11 @@ FrmLog::FrmLog(QWidget *parent) : QWidget(parent, Qt::Window)
     log->setGeometry(twipsRect(120, 120, 11535, 2775));
     log->setLineWrapMode(QPlainTextEdit::NoWrap);
     log->setPlainText(QStringLiteral("Text1"));
+}
+
+void FrmLog::appendText(const QString &text)
+{
+    QTextCursor c(log->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text);
 }

@@ -11,5 +11,8 @@ class FrmLog : public QWidget
 public:
     explicit FrmLog(QWidget *parent = nullptr);
 
+    // Appends to the end of the text as it stands, without a separator.
+    void appendText(const QString &text);
+
     QPlainTextEdit *log;
 };

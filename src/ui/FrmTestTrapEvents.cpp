@@ -143,6 +143,10 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     stack->addWidget(element0, 0, 0);
     m_k.wbMyBrowser = {element0};
 
+    connect(mnuFileNew, &QAction::triggered, &m_k, &Kestrel::mnuFileNew_Click);
+    connect(MnuFileOpen, &QAction::triggered, &m_k, [this] { m_k.Open_File(QString()); });
+    connect(mnuSave, &QAction::triggered, &m_k, [this] { m_k.SaveFile(false); });
+    connect(mnuSaveAs, &QAction::triggered, &m_k, [this] { m_k.SaveFile(true); });
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);

@@ -1,0 +1,145 @@
+#include "script/ScriptFiles.h"
+
+#include "app/Kestrel.h"
+#include "platform/Dialogs.h"
+#include "script/ScriptReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QWidget>
+
+std::function<QDateTime()> ScriptClock::now = [] { return QDateTime::currentDateTime(); };
+
+QString fileTimeStamp(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+}
+
+QString scriptNameOf(const QString &scriptPath)
+{
+    return QLatin1Char('/') + QFileInfo(scriptPath).completeBaseName();
+}
+
+QString logFileName(const QString &logDir, const QString &scriptName, const QDateTime &time)
+{
+    return logDir + scriptName + QLatin1Char('_') + fileTimeStamp(time) + QStringLiteral(".log");
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorText)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        *errorText = f.errorString();
+        return false;
+    }
+    if (f.write(bytes) != bytes.size()) {
+        *errorText = f.errorString();
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit()) {
+        *errorText = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+QWidget *parentOf(Kestrel &k)
+{
+    return k.view() ? k.view()->window() : nullptr;
+}
+} // namespace
+
+void Kestrel::mnuFileNew_Click()
+{
+    g.gFile.clear();
+    if (m_view)
+        m_view->setCaption(QStringLiteral("Tarn Kestrel"));
+    g.gMode.clear();
+    showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
+    showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
+    if (m_view)
+        m_view->clearEvents();
+    // An absent working copy is what New wants anyway.
+    QFile::remove(g.gTempFile);
+}
+
+void Kestrel::Open_File(const QString &fnam)
+{
+    QString path = fnam;
+    if (path.isEmpty()) {
+        path = m_dialogs.openFileName(parentOf(*this), g.gDftDir, g.gFile);
+        if (path.isEmpty())
+            return;
+    }
+
+    // Everything is checked before anything changes: a failed Open leaves
+    // the script, the working copy and the log name as they were.
+    QString error;
+    const auto bytes = readFileBytes(path, &error);
+    if (!bytes) {
+        m_dialogs.message(parentOf(*this),
+                          QStringLiteral("The script %1 cannot be opened: %2").arg(path, error),
+                          Dialogs::appTitle());
+        return;
+    }
+    if (!writeFileAtomically(g.gTempFile, *bytes, &error)) {
+        m_dialogs.message(parentOf(*this),
+                          QStringLiteral("The script %1 cannot be copied to the working copy "
+                                         "%2: %3")
+                              .arg(path, g.gTempFile, error),
+                          Dialogs::appTitle());
+        return;
+    }
+
+    g.gFile = path;
+    w.scriptName = scriptNameOf(g.gFile);
+    g.gLogFile = logFileName(g.gDftLogDir, w.scriptName, ScriptClock::now());
+    if (!m_view)
+        return;
+    m_view->setCaption(QStringLiteral("Tarn Kestrel - ") + g.gFile);
+    m_view->clearEvents();
+    // The working copy holds exactly these bytes now.
+    QString listing;
+    for (const ScriptLine &line : parseScriptBytes(*bytes))
+        listing += storedDisplayForm(line);
+    m_view->appendEvents(listing);
+}
+
+void Kestrel::SaveFile(bool force_file)
+{
+    QString error;
+    const QFileInfo working(g.gTempFile);
+    if (!working.isFile()) {
+        m_dialogs.message(parentOf(*this),
+                          QStringLiteral("Nothing has been recorded yet, so there is no script "
+                                         "to save."),
+                          Dialogs::appTitle());
+        return;
+    }
+
+    QString target = g.gFile;
+    if (target.isEmpty() || force_file) {
+        target = m_dialogs.saveFileName(parentOf(*this), g.gDftDir);
+        if (target.isEmpty())
+            return;
+        if (QFileInfo(target).isFile()
+            && !m_dialogs.question(parentOf(*this),
+                                   QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                       .arg(target),
+                                   Dialogs::appTitle()))
+            return;
+    }
+
+    const auto bytes = readFileBytes(g.gTempFile, &error);
+    if (!bytes || !writeFileAtomically(target, *bytes, &error)) {
+        m_dialogs.message(parentOf(*this),
+                          QStringLiteral("The script could not be saved as %1: %2")
+                              .arg(target, error),
+                          Dialogs::appTitle());
+        return;
+    }
+    g.gFile = target;
+}
