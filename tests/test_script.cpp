@@ -287,6 +287,8 @@ void TestScript::eightBitFallback()
     QCOMPARE(parseScriptBytes("\"Web\",\"caf\xE9 \x80\",\"A\",\"onclick\",\"\x93x\x94\",\"\"\r\n")[0],
              L("Web", "café €", "A", "onclick", "“x”", ""));
     QCOMPARE(parseScriptBytes("a,\xE9\x81\r\n")[0].Object.size(), 2);
+    // A character cut off at the end of the file is not lost.
+    QCOMPARE(parseScriptBytes("a,\xC3\xA9\xC3")[0].Object, QStringLiteral("Ã©Ã"));
     // Valid UTF-8 stays UTF-8.
     QCOMPARE(parseScriptBytes("\"Web\",\"caf\xC3\xA9\"\r\n")[0].Object, QStringLiteral("café"));
     // A working copy of an old script with new lines appended reads both right.

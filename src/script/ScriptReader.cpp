@@ -23,17 +23,8 @@ qsizetype skipLineEnd(const QString &text, qsizetype i)
     return i + 1;
 }
 
-QString decodeLine(QByteArrayView line)
-{
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
-    QString s = utf8.decode(line);
-    if (!utf8.hasError())
-        return s;
-    QStringDecoder cp1252("windows-1252", QStringConverter::Flag::ConvertInitialBom);
-    if (cp1252.isValid())
-        return cp1252.decode(line);
-    return QString::fromLatin1(line);
-}
+constexpr auto kDecoderFlags =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 } // namespace
 
 QString decodeScriptBytes(const QByteArray &bytes)
@@ -41,11 +32,13 @@ QString decodeScriptBytes(const QByteArray &bytes)
     QByteArrayView data(bytes);
     if (data.startsWith("\xEF\xBB\xBF"))
         data = data.sliced(3);
-    // Nearly every script is valid UTF-8 as a whole.
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // Nearly every script is valid UTF-8 as a whole. Stateless: a character
+    // cut off at the end of the file is an error, not silently dropped.
+    QStringDecoder utf8(QStringConverter::Utf8, kDecoderFlags);
     QString whole = utf8.decode(data);
     if (!utf8.hasError())
         return whole;
+    QStringDecoder cp1252("windows-1252", kDecoderFlags);
     // Line by line: a line end is never part of a multi-byte character.
     QString text;
     text.reserve(data.size());
@@ -53,7 +46,12 @@ QString decodeScriptBytes(const QByteArray &bytes)
     while (start < data.size()) {
         qsizetype end = data.indexOf('\n', start);
         end = end < 0 ? data.size() : end + 1;
-        text += decodeLine(data.sliced(start, end - start));
+        const QByteArrayView line = data.sliced(start, end - start);
+        utf8.resetState();
+        QString s = utf8.decode(line);
+        if (utf8.hasError())
+            s = cp1252.isValid() ? cp1252.decode(line) : QString::fromLatin1(line);
+        text += s;
         start = end;
     }
     return text;
