@@ -1,15 +1,49 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
 #include <QWebEngineView>
 
+#include <functional>
+
 class QWebEngineProfile;
+class QWebEngineNewWindowRequest;
+class AgentPage;
 
 // One element of the browser control array: a web view with its own page on
 // the program's private (off-the-record) profile. The document lives in the
 // renderer; everything read or written in it goes through the page agent
 // (resources/agent-*.js), called synchronously.
+//
+// The page agent. resources/agent-core.js, then agent-recorder.js, then
+// agent-player.js are injected in that order into every top-level document
+// before the page's own scripts run. agent-core defines the frozen object
+// window.__kestrel:
+//   define(name, fn)   registers fn for callAgent(name, args); args is the
+//                      JSON array, spread into fn's parameters; fn's result
+//                      (anything JSON can carry; undefined becomes null) is
+//                      Result::value, a thrown error is Result::error. A name
+//                      can be defined once per document.
+//   handle(el)         the handle (a number > 0) of an element, 0 for none;
+//   element(h)         the element of a handle (throws when there is none);
+//   get(el, member), set(el, member, value), invoke(el, operation)
+//                      the members below, by name in any letter case;
+//   findElement(tag, identity)
+//                      handle of the first element in document order with that
+//                      tag name whose identity matches (IMG: nameprop, A:
+//                      innerhtml, SELECT and INPUT: Name, other tags:
+//                      innerhtml), 0 when none.
+// Functions registered by agent-core: "get", "set", "option", "invoke" (what
+// getMember/setMember/option/invoke call), "length" and "item" (the document's
+// all collection), "findElement" and "ready". Example for another agent file:
+//   window.__kestrel.define('valueOf', function (h) {
+//       return window.__kestrel.get(window.__kestrel.element(h), 'Value');
+//   });
+// and in C++: browser->callAgent("valueOf", {handle}).
 class BrowserElement : public QWebEngineView
 {
     Q_OBJECT
@@ -31,35 +65,111 @@ public:
     };
 
     // Calls the agent function registered under name with args, waiting in a
-    // nested event loop at most timeoutMs.
+    // nested event loop at most timeoutMs. Never hangs: a page that does not
+    // answer in time (a script in an endless loop, a dead renderer) gives an
+    // error, and later calls fail at once until the page answers again.
     Result callAgent(const QString &name, const QJsonArray &args = {}, int timeoutMs = 10000);
 
     // Browser members (the meanings the program relies on).
+    // An address without a scheme is completed the way a browser's address
+    // bar does it ("example.org" opens http://example.org/); an empty one
+    // opens a blank page.
     void Navigate2(const QString &address);
+    // Does nothing when there is no earlier page.
     void GoBack();
+    // Stops loading and ends Busy at once.
     void Stop();
+    // From the start of a top-level navigation until its page is ready for
+    // input (loaded and rendered twice), or it was stopped or failed.
     bool Busy() const;
     QString LocationURL() const;
     void setSilent(bool silent);
     bool Silent() const;
+    bool Visible() const { return !isHidden(); }
+    // Placement in the parent, in twips.
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
 
     // Element members by handle: get/set a named property ("tagname",
     // "Name", "Value", "innertext", "innerhtml", "nameprop", "pathname",
     // "onclick", "selectedindex", "border", "bgcolor"; names in any letter
     // case), Options(i) as {value, text}, and the operations "Click",
     // "focus", "SetFocus".
+    // Meanings: tagname in upper case; nameprop the file name of the
+    // picture's (or link's) address; pathname the link's path without its
+    // leading "/"; onclick true when the element has a click handler of its
+    // own and null when not; border and bgcolor the visible border width and
+    // background colour ("#rrggbb", "" for none) of any element, written
+    // through its inline style, and writing back the value read before the
+    // first write restores the inline style exactly.
     Result getMember(int handle, const QString &member);
     Result setMember(int handle, const QString &member, const QJsonValue &value);
     Result option(int handle, int index);
     Result invoke(int handle, const QString &operation);
+    // The document's all collection.
+    Result allLength();
+    Result allItem(int index);
+    // Handle of the first element with tag and identity (see above), 0 none.
+    Result findElement(const QString &tag, const QString &identity);
+
+    // Page dialogs (alert, confirm, prompt) when Silent is off. Without a
+    // handler they are answered as if Silent were on; they never wait for a
+    // person unless the handler does. Returns the user's answer: for Confirm
+    // and Prompt true for OK; *text is the prompt's answer.
+    enum class PageDialog { Alert, Confirm, Prompt };
+    using PageDialogHandler = std::function<bool(BrowserElement *browser, PageDialog kind,
+                                                 const QString &message,
+                                                 const QString &defaultText, QString *text)>;
+    static void setPageDialogHandler(PageDialogHandler handler);
+
+    // Increases with every new top-level document; handles of an older one
+    // are stale.
+    int documentSerial() const { return m_documentSerial; }
 
 signals:
     void ProgressChange(int index, int progress, int maximum);
     void BeforeNavigate2(int index, const QString &address);
     void NavigateComplete2(int index, const QString &address);
     // Element 0 only; set processed to keep the engine from opening a window.
+    // A window requested by any other element opens in that element.
     void NewWindow(int index, const QString &url, bool &processed);
 
 private:
+    friend class AgentPage;
+    void attachPage();
+    void beginRequest();
+    void probeRenderer(const QUrl &url);
+    void onLoadStarted();
+    void onLoadProgress(int progress);
+    void onLoadFinished(bool ok);
+    void onAgentMessage(const QString &event, double timeOrigin);
+    void onNewWindowRequested(QWebEngineNewWindowRequest &request);
+    void onRendererTerminated();
+    void completeNavigation();
+    void pollReady();
+    void endBusy();
+    bool pageDialog(PageDialog kind, const QString &message, const QString &defaultText,
+                    QString *text);
+
     int m_index;
+    AgentPage *m_page = nullptr;
+    bool m_silent = false;
+    bool m_busy = false;
+    bool m_completed = true;   // NavigateComplete2 sent for this navigation
+    bool m_loadDone = false;   // the engine reported the end of the load
+    bool m_unresponsive = false;
+    bool m_rendererGone = false;
+    bool m_inNewWindow = false;
+    bool m_started = false;     // the engine has started the requested load
+    bool m_pollPending = false;
+    int m_documentSerial = 0;
+    quint64 m_navSerial = 0;
+    quint64 m_requestSerial = 0;
+    qint64 m_navStartedMs = 0;
+    QElapsedTimer m_readySince;
+    QTimer m_readyPoll;
+    QTimer m_startWatch;
+    QList<QMetaObject::Connection> m_pageConnections;
 };

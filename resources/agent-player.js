@@ -1,0 +1,1 @@
+// Kestrel page agent, player part: functions added with window.__kestrel.define.

@@ -1,0 +1,1 @@
+// Kestrel page agent, recorder part: functions added with window.__kestrel.define.
