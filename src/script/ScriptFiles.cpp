@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QWidget>
 
 std::function<QDateTime()> ScriptClock::now = [] { return QDateTime::currentDateTime(); };
 
