@@ -322,13 +322,21 @@
     function send(ev) {
         consoleLog(TOKEN + stringify({ ev: ev, t: performance.timeOrigin }));
     }
-    document.addEventListener('DOMContentLoaded', () => send('dcl'), true);
-    window.addEventListener('load', () => {
+    function onLoad() {
+        if (loaded)
+            return;
         loaded = true;
         raf(() => raf(() => { frames = 2; }));
-    }, true);
+    }
+    document.addEventListener('DOMContentLoaded', () => send('dcl'), true);
+    window.addEventListener('load', onLoad, true);
 
-    define('ready', () => loaded && (frames >= 2 || document.visibilityState !== 'visible'));
+    define('ready', () => {
+        // Some documents (about:blank) complete without a load event we see.
+        if (!loaded && document.readyState === 'complete')
+            onLoad();
+        return loaded && (frames >= 2 || document.visibilityState !== 'visible');
+    });
     define('length', () => allOf.call(document).length);
     define('item', (i) => {
         const el = allOf.call(document)[i];

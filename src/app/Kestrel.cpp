@@ -1,5 +1,6 @@
 #include "app/Kestrel.h"
 
+#include "platform/BrowserElement.h"
 #include "platform/Dialogs.h"
 #include "platform/Screen.h"
 #include "platform/Wait.h"
@@ -25,10 +26,12 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent) : QObject(parent), m_dialogs
 {
     Timer1.setInterval(stepInterval());
     connect(&Timer1, &QTimer::timeout, this, &Kestrel::Timer1_Timer);
+    initBrowsing();
 }
 
 Kestrel::~Kestrel()
 {
+    BrowserElement::setPageDialogHandler({});
     HookManager::instance().HookRemove(this, HookManager::Mouse);
     HookManager::instance().HookRemove(this, HookManager::Keyboard);
     delete m_frmLog;

@@ -64,9 +64,31 @@ public:
     static QString helpPageUrl();
 
     // Procedures of the other subsystems that start-up calls.
+    // Opens url in wbMyBrowser(ix) and returns once it is no longer busy.
     void GoToPage(const QString &url);
     void Open_File(const QString &fnam);
     void DoPlay();
+
+    // Browsing (src/browsing): the address bar, the page-load notifications
+    // of every element, and pop-ups.
+    void CmdGo_Click();
+    void TxtURL_KeyDown(int KeyCode, int Shift);
+    void CmdBack_Click();
+    void CmdBrowserStop_Click();
+    void wbMyBrowser_ProgressChange(int Index, int Progress, int ProgressMax);
+    void wbMyBrowser_BeforeNavigate2(int Index, const QString &URL);
+    void wbMyBrowser_NavigateComplete2(int Index, const QString &URL);
+    void Web_V1_NewWindow(const QString &URL, bool &Processed);
+    void ClosePopup();
+    void CmdClose_Click();
+    // Subscribes to an element's notifications (element 0: also new windows).
+    void connectBrowser(BrowserElement *b);
+    // The help page scheme and the page dialogs; once, by the constructor.
+    void initBrowsing();
+
+    // Page instrumentation (src/recorder): after every completed navigation
+    // and when recording is switched on.
+    void hookBrowser();
 
     // File menu (src/script).
     void mnuFileNew_Click();

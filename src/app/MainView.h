@@ -39,6 +39,10 @@ public:
     virtual bool recordMouseChecked() const = 0;
 
     virtual void setBusyPointer(bool busy) = 0;
+    // Paints the window now, before a long operation starts.
+    virtual void repaintNow() = 0;
+    // Stacks a browser element in the browser area, filling it.
+    virtual void addBrowser(QWidget *element) = 0;
 
     // Window placement, in twips where the layout is measured in them.
     virtual void setWindowSizeTwips(int width, int height) = 0;

@@ -2,7 +2,6 @@
 // subsystem when that lands.
 #include "app/Kestrel.h"
 
-void Kestrel::GoToPage(const QString &) {}
 void Kestrel::DoPlay() {}
 
 void Kestrel::Timer1_Timer()

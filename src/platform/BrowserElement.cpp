@@ -32,6 +32,9 @@ namespace {
 constexpr int kReadyCapMs = 3000;
 // A navigation the engine never starts (an address it refuses) ends Busy.
 constexpr int kStartWatchMs = 3000;
+// A request of element 0 this soon after the last one (opened or dropped)
+// belongs to the same series, which opens one window.
+constexpr int kNewWindowQuietMs = 250;
 // How long a renderer suspected of being stuck may take to answer.
 constexpr int kProbeMs = 1500;
 
@@ -431,9 +434,13 @@ void BrowserElement::onNewWindowRequested(QWebEngineNewWindowRequest &request)
             Navigate2(url);
             return;
         }
-        // One request at a time: a page that opens windows in a loop gets one.
-        if (m_inNewWindow)
+        // A page that opens windows in a loop gets one: requests made while
+        // one opens, or in a quick series right after it, are dropped.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (m_inNewWindow || now < m_newWindowQuietUntil) {
+            m_newWindowQuietUntil = now + kNewWindowQuietMs;
             return;
+        }
         m_inNewWindow = true;
         QPointer<BrowserElement> self(this);
         bool processed = false;
@@ -441,6 +448,7 @@ void BrowserElement::onNewWindowRequested(QWebEngineNewWindowRequest &request)
         if (!self)
             return;
         m_inNewWindow = false;
+        m_newWindowQuietUntil = QDateTime::currentMSecsSinceEpoch() + kNewWindowQuietMs;
         if (!processed)
             Navigate2(url);
     });

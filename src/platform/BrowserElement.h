@@ -168,6 +168,7 @@ private:
     quint64 m_navSerial = 0;
     quint64 m_requestSerial = 0;
     qint64 m_navStartedMs = 0;
+    qint64 m_newWindowQuietUntil = 0;
     QElapsedTimer m_readySince;
     QTimer m_readyPoll;
     QTimer m_startWatch;

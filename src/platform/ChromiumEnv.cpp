@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QWebEngineUrlScheme>
 #include <QtGlobal>
 
 #include <unistd.h>
@@ -76,4 +77,15 @@ void prepareChromiumEnvironment()
     });
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+
+    // The help page's scheme (served by the browsing part). Chromium learns
+    // its schemes once, before the application exists.
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        QWebEngineUrlScheme scheme("kestrel");
+        scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+        scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme);
+        QWebEngineUrlScheme::registerScheme(scheme);
+    }
 }

@@ -9,6 +9,12 @@ void DoEvents()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void DoEventsOrWait()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
 void Sleep(int ms)
 {
     if (ms > 0)

@@ -142,11 +142,17 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     auto *element0 = new BrowserElement(0, wbMyBrowser);
     stack->addWidget(element0, 0, 0);
     m_k.wbMyBrowser = {element0};
+    m_k.connectBrowser(element0);
 
     connect(mnuFileNew, &QAction::triggered, &m_k, &Kestrel::mnuFileNew_Click);
     connect(MnuFileOpen, &QAction::triggered, &m_k, [this] { m_k.Open_File(QString()); });
     connect(mnuSave, &QAction::triggered, &m_k, [this] { m_k.SaveFile(false); });
     connect(mnuSaveAs, &QAction::triggered, &m_k, [this] { m_k.SaveFile(true); });
+    connect(CmdGo, &QPushButton::clicked, &m_k, &Kestrel::CmdGo_Click);
+    connect(CmdBack, &QPushButton::clicked, &m_k, &Kestrel::CmdBack_Click);
+    connect(CmdBrowserStop, &QPushButton::clicked, &m_k, &Kestrel::CmdBrowserStop_Click);
+    connect(CmdClose, &QPushButton::clicked, &m_k, &Kestrel::CmdClose_Click);
+    connect(TxtURL, &QLineEdit::returnPressed, &m_k, [this] { m_k.TxtURL_KeyDown(13, 0); });
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);
@@ -206,6 +212,13 @@ void FrmTestTrapEvents::setBusyPointer(bool busy)
         unsetCursor();
 }
 
+void FrmTestTrapEvents::repaintNow() { repaint(); }
+
+void FrmTestTrapEvents::addBrowser(QWidget *element)
+{
+    static_cast<QGridLayout *>(wbMyBrowser->layout())->addWidget(element, 0, 0);
+}
+
 void FrmTestTrapEvents::setWindowSizeTwips(int width, int height)
 {
     resize(twipsToPixelsX(width), twipsToPixelsY(height));
@@ -220,6 +233,9 @@ bool FrmTestTrapEvents::isMaximized() const
 void FrmTestTrapEvents::maximize()
 {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    // The window system may grant the size later; what is fitted now is
+    // fitted again with the size after maximizing.
+    m_fitWhenMaximized = true;
 }
 
 void FrmTestTrapEvents::fitBrowser()
@@ -235,6 +251,7 @@ void FrmTestTrapEvents::fitBrowser()
 
 void FrmTestTrapEvents::fitFrame()
 {
+    m_fitFrameWhenMaximized = m_fitWhenMaximized;
     const QRect outer = frameGeometry();
     const QPoint offset = FrmAutomation->mapTo(this, QPoint(0, 0))
                           + (geometry().topLeft() - outer.topLeft());
@@ -254,6 +271,12 @@ void FrmTestTrapEvents::changeEvent(QEvent *event)
 void FrmTestTrapEvents::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    if (m_fitWhenMaximized && isMaximized()) {
+        m_fitWhenMaximized = false;
+        fitBrowser();
+        if (m_fitFrameWhenMaximized)
+            fitFrame();
+    }
     m_k.Form_Resize();
 }
 

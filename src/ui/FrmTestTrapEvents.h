@@ -41,6 +41,8 @@ public:
     void setSilentChecked(bool checked) override;
     bool recordMouseChecked() const override;
     void setBusyPointer(bool busy) override;
+    void repaintNow() override;
+    void addBrowser(QWidget *element) override;
     void setWindowSizeTwips(int width, int height) override;
     bool isMaximized() const override;
     void maximize() override;
@@ -72,4 +74,6 @@ private:
 
     Kestrel &m_k;
     bool m_wasActive = false;
+    bool m_fitWhenMaximized = false;
+    bool m_fitFrameWhenMaximized = false;
 };

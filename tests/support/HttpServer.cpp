@@ -28,6 +28,11 @@ void HttpServer::addPage(const QString &path, const QByteArray &body,
     m_pages.insert(path, {body, contentType});
 }
 
+void HttpServer::addRedirect(const QString &path, const QString &location)
+{
+    m_redirects.insert(path, location);
+}
+
 void HttpServer::serve(QTcpSocket *socket)
 {
     QByteArray request = socket->property("buffer").toByteArray() + socket->readAll();
@@ -41,6 +46,12 @@ void HttpServer::serve(QTcpSocket *socket)
     requests << path;
 
     QByteArray body, type = "text/html; charset=utf-8", status = "200 OK";
+    if (m_redirects.contains(path)) {
+        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirects[path].toUtf8()
+                      + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        socket->disconnectFromHost();
+        return;
+    }
     if (m_pages.contains(path)) {
         body = m_pages[path].first;
         type = m_pages[path].second;

@@ -18,6 +18,8 @@ public:
     // Serves body for path (which starts with "/").
     void addPage(const QString &path, const QByteArray &body,
                  const QByteArray &contentType = "text/html; charset=utf-8");
+    // Answers path with "302 Found" to location.
+    void addRedirect(const QString &path, const QString &location);
     // Paths requested so far, in order.
     QStringList requests;
 
@@ -25,4 +27,5 @@ private:
     void serve(QTcpSocket *socket);
     QString m_root;
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;
+    QHash<QString, QString> m_redirects;
 };

@@ -1,0 +1,68 @@
+// Pop-up windows: a stack of browser elements in the main window.
+#include "app/Kestrel.h"
+
+#include "platform/BrowserElement.h"
+#include "platform/Dialogs.h"
+#include "platform/Wait.h"
+#include "script/ScriptWriter.h"
+
+#include <QPointer>
+
+void Kestrel::Web_V1_NewWindow(const QString &URL, bool &Processed)
+{
+    if (!m_view)
+        return;
+    m_view->setStatusText(QStringLiteral("New window..."));
+    m_view->repaintNow();
+    Processed = true;
+    if (BrowserElement *shown = browser())
+        shown->hide();
+    w.ix += 1;
+    auto *b = new BrowserElement(w.ix, m_view->browserArea());
+    // The stack holds exactly the elements 0 to ix.
+    wbMyBrowser.resize(w.ix);
+    wbMyBrowser.append(b);
+    connectBrowser(b);
+    m_view->addBrowser(b);
+    b->show();
+    GoToPage(URL);
+    if (!m_view)
+        return;
+    m_view->setCloseVisible(true);
+    Sleep(1000);
+    if (g.gMode == QLatin1String("record"))
+        m_dialogs.message(m_view->window(),
+                          QStringLiteral("This window would normally be in a pop-up. Click on OK to "
+                                         "continue. To return to the previous window, click on "
+                                         "'close' above"),
+                          QStringLiteral("Pop-up"));
+}
+
+void Kestrel::ClosePopup()
+{
+    if (w.ix <= 0 || w.ix >= wbMyBrowser.size())
+        return;
+    if (g.gMode == QLatin1String("record"))
+        AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("Close"), QString(),
+                         QString(), QString(), QString());
+    QPointer<BrowserElement> top = wbMyBrowser.at(w.ix);
+    const int closing = w.ix;
+    top->Stop();
+    while (top && top->Busy())
+        DoEventsOrWait();
+    // Something run while waiting may have closed it already.
+    if (w.ix != closing || !top)
+        return;
+    wbMyBrowser.removeAt(closing);
+    delete top;
+    w.ix -= 1;
+    if (BrowserElement *below = browser())
+        below->show();
+    if (w.ix == 0 && m_view)
+        m_view->setCloseVisible(false);
+}
+
+void Kestrel::CmdClose_Click()
+{
+    ClosePopup();
+}

@@ -1,0 +1,396 @@
+#include "HttpServer.h"
+#include "ScriptedDialogs.h"
+#include "TestEnv.h"
+
+#include "app/Kestrel.h"
+#include "platform/BrowserElement.h"
+#include "platform/HookManager.h"
+#include "script/ScriptLine.h"
+#include "ui/FrmTestTrapEvents.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+
+// Navigation, the address bar, load progress and pop-ups in the main window,
+// on real pages over loopback. One main window serves every test.
+class TestBrowsing : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { initTestEnvironment(); }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void startupShowsHelpPage();
+    void addressBarAndRecordedLines();
+    void progressLabel();
+    void stopEndsWaits();
+    void popupsStackAndClose();
+    void pageDialogsThroughDialogs();
+    void crashedRendererLeavesKestrelUsable();
+    void mouseHookAroundNavigation();
+
+private:
+    QString url(const QString &path) const { return m_server->url(path).toString(); }
+    QString lines() const;
+    static QString line(const QString &object, const QString &value = QString())
+    {
+        return fileForm({QStringLiteral("Special"), object, QString(), QString(), value, QString()});
+    }
+    void click(int element, const char *tag, const char *identity);
+
+    TestFolders *m_folders = nullptr;
+    ScriptedDialogs m_dialogs;
+    Kestrel *m_k = nullptr;
+    FrmTestTrapEvents *m_win = nullptr;
+    HttpServer *m_server = nullptr;
+    // Accepts connections and never answers.
+    QTcpServer *m_silent = nullptr;
+};
+
+void TestBrowsing::initTestCase()
+{
+    m_folders = new TestFolders;
+    m_folders->writeSettings();
+    m_server = new HttpServer;
+    m_server->addRedirect(QStringLiteral("/old.html"), QStringLiteral("/members.html"));
+    m_silent = new QTcpServer;
+    QVERIFY(m_silent->listen(QHostAddress::LocalHost));
+    m_server->addPage(QStringLiteral("/slow.html"),
+                      QStringLiteral("<html><body><p>Slow</p><img src=\"http://127.0.0.1:%1/x.gif\">"
+                                     "</body></html>")
+                          .arg(m_silent->serverPort())
+                          .toUtf8());
+    m_k = new Kestrel(m_dialogs);
+    m_win = new FrmTestTrapEvents(*m_k);
+    QVERIFY(m_k->Form_Load());
+    // No playback here.
+    m_k->Timer1.stop();
+}
+
+void TestBrowsing::cleanupTestCase()
+{
+    delete m_win;
+    delete m_k;
+    delete m_silent;
+    delete m_server;
+    delete m_folders;
+    QVERIFY(m_dialogs.unexpected.isEmpty());
+}
+
+void TestBrowsing::init()
+{
+    QFile::remove(m_k->g.gTempFile);
+    m_k->g.gMode.clear();
+}
+
+QString TestBrowsing::lines() const
+{
+    QFile f(m_k->g.gTempFile);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+void TestBrowsing::click(int element, const char *tag, const char *identity)
+{
+    BrowserElement *b = m_k->wbMyBrowser.value(element);
+    QVERIFY(b);
+    const BrowserElement::Result found = b->findElement(QLatin1String(tag), QLatin1String(identity));
+    QVERIFY2(found.ok && found.value.toInt() > 0, identity);
+    QVERIFY(b->invoke(found.value.toInt(), QStringLiteral("Click")).ok);
+}
+
+void TestBrowsing::startupShowsHelpPage()
+{
+    const QString help = Kestrel::helpPageUrl();
+    QCOMPARE(m_win->TxtURL->text(), help);
+    QCOMPARE(m_win->Label2->text(), help);
+    BrowserElement *b = m_k->browser();
+    QCOMPARE(b->LocationURL(), help);
+    QVERIFY(!b->Busy());
+    QCOMPARE(m_win->LblSts->text(), QString());
+    QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
+    const BrowserElement::Result h1 = b->findElement(QStringLiteral("H1"), QStringLiteral("Kestrel"));
+    QVERIFY(h1.ok && h1.value.toInt() > 0);
+    const BrowserElement::Result guide =
+        b->findElement(QStringLiteral("H2"), QStringLiteral("Unattended runs"));
+    QVERIFY(guide.ok && guide.value.toInt() > 0);
+
+    // Any other address of the scheme is an error page, not a hang.
+    m_k->GoToPage(QStringLiteral("kestrel://help/nothing-here"));
+    QVERIFY(!b->Busy());
+    QCOMPARE(m_win->TxtURL->text(), QStringLiteral("kestrel://help/nothing-here"));
+}
+
+void TestBrowsing::addressBarAndRecordedLines()
+{
+    m_k->g.gMode = QStringLiteral("record");
+    const QString before = m_k->browser()->LocationURL();
+
+    // Go with an empty box: the message, nothing else.
+    m_win->TxtURL->clear();
+    m_dialogs.expect(QStringLiteral("message"));
+    m_win->CmdGo->click();
+    QVERIFY(m_dialogs.allAnswered());
+    QCOMPARE(m_dialogs.shown.last(), QStringLiteral("message|Kestrel|You must enter a valid URL"));
+    QCOMPARE(lines(), QString());
+    QCOMPARE(m_k->browser()->LocationURL(), before);
+
+    // Silent is applied before, during and after the wait.
+    bool alwaysSilent = true;
+    auto c = connect(m_k->browser(), &BrowserElement::ProgressChange, this,
+                     [&] { alwaysSilent = alwaysSilent && m_k->browser()->Silent(); });
+    m_win->TxtURL->setText(url(QStringLiteral("/page1.html")));
+    m_win->CmdGo->click();
+    disconnect(c);
+    QVERIFY(alwaysSilent);
+    QVERIFY(!m_k->browser()->Busy());
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page1.html")));
+
+    // Enter with an address without scheme: the completed form is recorded.
+    const QString bare = QStringLiteral("127.0.0.1:%1/page2.html").arg(m_server->serverPort());
+    m_win->TxtURL->setText(bare);
+    QTest::keyClick(m_win->TxtURL, Qt::Key_Return);
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
+
+    // A redirect: the address the page was loaded from.
+    m_win->TxtURL->setText(url(QStringLiteral("/old.html")));
+    m_win->CmdGo->click();
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
+
+    m_win->CmdBack->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_k->browser()->Busy(), 20000);
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
+
+    // Enter in an empty box navigates (to a blank page) and records.
+    m_win->TxtURL->clear();
+    QTest::keyClick(m_win->TxtURL, Qt::Key_Return);
+    QCOMPARE(m_win->TxtURL->text(), QStringLiteral("about:blank"));
+
+    QCOMPARE(lines(), line(QStringLiteral("URL"), url(QStringLiteral("/page1.html")))
+                          + line(QStringLiteral("URL"), url(QStringLiteral("/page2.html")))
+                          + line(QStringLiteral("URL"), url(QStringLiteral("/members.html")))
+                          + line(QStringLiteral("Back"))
+                          + line(QStringLiteral("URL"), QStringLiteral("about:blank")));
+    QVERIFY(m_win->TxtEvents->toPlainText().contains(
+        QStringLiteral("URL,,") + url(QStringLiteral("/members.html"))));
+
+    // Outside record and check mode: navigation, no lines.
+    QFile::remove(m_k->g.gTempFile);
+    m_k->g.gMode.clear();
+    m_win->TxtURL->setText(url(QStringLiteral("/page1.html")));
+    m_win->CmdGo->click();
+    m_win->CmdBack->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_k->browser()->Busy(), 20000);
+    QCOMPARE(m_win->TxtURL->text(), QStringLiteral("about:blank"));
+    QCOMPARE(lines(), QString());
+
+    // Check mode records them too; Back with nothing to go back to still
+    // hands over its line.
+    m_k->g.gMode = QStringLiteral("check");
+    BrowserElement fresh(1);
+    m_k->wbMyBrowser.append(&fresh);
+    m_k->w.ix = 1;
+    m_win->CmdBack->click();
+    m_k->w.ix = 0;
+    m_k->wbMyBrowser.removeLast();
+    QCOMPARE(lines(), line(QStringLiteral("Back")));
+}
+
+void TestBrowsing::progressLabel()
+{
+    struct Case
+    {
+        int progress, max;
+        const char *label;
+        bool busy;
+    };
+    const Case cases[] = {
+        {1, 3, "loading 33%", true},  {2, 3, "loading 66%", true},  {-1, 100, "loading 100%", true},
+        {150, 100, "loading 100%", true}, {29, 100, "loading 29%", true}, {0, 100, "loading 0%", true},
+        {100, 100, "loading 100%", true}, {0, 0, "", false},          {5, 0, "", false},
+    };
+    for (const Case &c : cases) {
+        m_k->wbMyBrowser_ProgressChange(3, c.progress, c.max);
+        QCOMPARE(m_win->LblSts->text(), QLatin1String(c.label));
+        QCOMPARE(m_win->cursor().shape(), c.busy ? Qt::WaitCursor : Qt::ArrowCursor);
+    }
+    m_k->wbMyBrowser_BeforeNavigate2(0, QString());
+    QCOMPARE(m_win->cursor().shape(), Qt::WaitCursor);
+    m_k->wbMyBrowser_NavigateComplete2(0, QString());
+    QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(m_win->TxtURL->text(), m_k->browser()->LocationURL());
+}
+
+void TestBrowsing::stopEndsWaits()
+{
+    // A picture that never arrives keeps the page loading.
+    QStringList seen;
+    auto c = connect(m_k->browser(), &BrowserElement::ProgressChange, this,
+                     [&] { seen << m_win->LblSts->text(); });
+    QTimer::singleShot(1000, m_win->CmdBrowserStop, &QPushButton::click);
+    m_k->GoToPage(url(QStringLiteral("/slow.html")));
+    disconnect(c);
+    QVERIFY(!m_k->browser()->Busy());
+    // While it waited, the label showed the progress.
+    QVERIFY(!seen.filter(QRegularExpression(QStringLiteral("^loading \\d+%$"))).isEmpty());
+    QCOMPARE(m_win->LblSts->text(), QString());
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/slow.html")));
+    QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
+
+    // A server that never answers the page itself.
+    const QString never = QStringLiteral("http://127.0.0.1:%1/never.html").arg(m_silent->serverPort());
+    QTimer::singleShot(500, m_win->CmdBrowserStop, &QPushButton::click);
+    m_k->GoToPage(never);
+    QVERIFY(!m_k->browser()->Busy());
+    QCOMPARE(m_win->LblSts->text(), QString());
+
+    // The element is still in order.
+    m_k->GoToPage(url(QStringLiteral("/page1.html")));
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page1.html")));
+}
+
+void TestBrowsing::popupsStackAndClose()
+{
+    BrowserElement *main = m_k->wbMyBrowser.at(0);
+    m_k->GoToPage(url(QStringLiteral("/popup.html")));
+
+    // A link with a target while recording: stacked, shown, the message.
+    m_k->g.gMode = QStringLiteral("record");
+    m_dialogs.expect(QStringLiteral("message"));
+    click(0, "A", "Target");
+    QTRY_COMPARE_WITH_TIMEOUT(m_k->w.ix, 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_dialogs.allAnswered(), 20000);
+    QVERIFY(m_dialogs.shown.last().startsWith(
+        QStringLiteral("message|Pop-up|This window would normally be in a pop-up. Click on OK to "
+                       "continue. To return to the previous window, click on 'close' above")));
+    QCOMPARE(m_k->wbMyBrowser.size(), 2);
+    BrowserElement *first = m_k->wbMyBrowser.at(1);
+    QVERIFY(main->isHidden());
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->index(), 1);
+    QCOMPARE(first->LocationURL(), url(QStringLiteral("/members.html")));
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
+    QVERIFY(m_win->CmdClose->isVisible());
+    QCOMPARE(m_win->LblSts->text(), QString());
+    // Fitted like element 0, and kept fitted.
+    QCOMPARE(first->geometry(), m_win->wbMyBrowser->rect());
+    QCOMPARE(lines(), QString()); // opening is not recorded
+
+    // A window requested by the pop-up opens in the pop-up itself.
+    m_k->g.gMode.clear();
+    m_k->GoToPage(url(QStringLiteral("/popup.html")));
+    click(1, "BUTTON", "Open");
+    QTRY_COMPARE_WITH_TIMEOUT(first->LocationURL(), url(QStringLiteral("/dialogs.html")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!first->Busy(), 20000);
+    QCOMPARE(m_k->w.ix, 1);
+
+    // window.open from the main browser, not recording: no message. A page
+    // opening thirty windows at once gets one (requests in a quick series
+    // after the last pop-up count as part of it, hence the pause).
+    QTest::qWait(400);
+    click(0, "BUTTON", "Flood");
+    QTRY_COMPARE_WITH_TIMEOUT(m_k->w.ix, 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_k->browser()->Busy(), 20000);
+    QTest::qWait(1500);
+    QCOMPARE(m_k->w.ix, 2);
+    QCOMPARE(m_k->wbMyBrowser.size(), 3);
+    QVERIFY(first->isHidden());
+    QVERIFY(m_k->browser()->LocationURL().startsWith(url(QStringLiteral("/members.html?n="))));
+
+    // Close twice: one Close line while recording, none in check mode.
+    m_k->g.gMode = QStringLiteral("record");
+    const QString popupAddress = m_win->TxtURL->text();
+    m_win->CmdClose->click();
+    QCOMPARE(m_k->w.ix, 1);
+    QCOMPARE(m_k->wbMyBrowser.size(), 2);
+    QVERIFY(first->isVisible());
+    QVERIFY(m_win->CmdClose->isVisible());
+    QCOMPARE(m_win->TxtURL->text(), popupAddress);
+    m_k->g.gMode = QStringLiteral("check");
+    m_win->CmdClose->click();
+    QCOMPARE(m_k->w.ix, 0);
+    QCOMPARE(m_k->wbMyBrowser.size(), 1);
+    QVERIFY(main->isVisible());
+    QVERIFY(m_win->CmdClose->isHidden());
+    QCOMPARE(lines(), line(QStringLiteral("Close")));
+
+    // Nothing to close: nothing happens, nothing is recorded.
+    m_k->g.gMode = QStringLiteral("record");
+    m_k->ClosePopup();
+    QCOMPARE(m_k->w.ix, 0);
+    QCOMPARE(lines(), line(QStringLiteral("Close")));
+}
+
+void TestBrowsing::pageDialogsThroughDialogs()
+{
+    auto run = [this] {
+        QVariant result;
+        m_k->browser()->page()->runJavaScript(QStringLiteral("run()"),
+                                              [&result](const QVariant &v) { result = v; });
+        if (!QTest::qWaitFor([&] { return result.isValid(); }, 10000))
+            return QStringLiteral("TIMEOUT");
+        return result.toString();
+    };
+    m_win->chkSilent->setChecked(false);
+    m_k->GoToPage(url(QStringLiteral("/dialogs.html")));
+    QVERIFY(!m_k->browser()->Silent());
+    m_dialogs.expect(QStringLiteral("message"));
+    m_dialogs.expect(QStringLiteral("question"), QStringLiteral("yes"));
+    m_dialogs.expect(QStringLiteral("input"), QStringLiteral("Zed"));
+    QCOMPARE(run(), QStringLiteral("true|Zed"));
+    QVERIFY(m_dialogs.allAnswered());
+    QCOMPARE(m_dialogs.shown.mid(m_dialogs.shown.size() - 3),
+             (QStringList{QStringLiteral("message|Kestrel|Hello"),
+                          QStringLiteral("question|Kestrel|Sure?"),
+                          QStringLiteral("input|Kestrel|Name?")}));
+
+    // Silent again: nothing is shown.
+    m_win->chkSilent->setChecked(true);
+    m_k->GoToPage(url(QStringLiteral("/dialogs.html")));
+    QCOMPARE(run(), QStringLiteral("true|Ann"));
+}
+
+void TestBrowsing::crashedRendererLeavesKestrelUsable()
+{
+    m_k->GoToPage(url(QStringLiteral("/page1.html")));
+    QSignalSpy terminated(m_k->browser()->page(), &QWebEnginePage::renderProcessTerminated);
+    m_k->GoToPage(QStringLiteral("chrome://crash"));
+    QTRY_VERIFY_WITH_TIMEOUT(!terminated.isEmpty(), 20000);
+    QVERIFY(!m_k->browser()->Busy());
+    QCOMPARE(m_win->LblSts->text(), QString());
+    m_win->TxtURL->setText(url(QStringLiteral("/page2.html")));
+    m_win->CmdGo->click();
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
+    const BrowserElement::Result r = m_k->browser()->findElement(QStringLiteral("P"), QStringLiteral("Two"));
+    QVERIFY(r.ok && r.value.toInt() > 0);
+}
+
+void TestBrowsing::mouseHookAroundNavigation()
+{
+    HookManager &hooks = HookManager::instance();
+    m_win->ChkWindowsEvent->setChecked(true);
+    m_k->GoToPage(url(QStringLiteral("/page1.html")));
+    QVERIFY(hooks.isInstalled(m_k, HookManager::Mouse));
+    m_k->wbMyBrowser_BeforeNavigate2(0, QString());
+    QVERIFY(!hooks.isInstalled(m_k, HookManager::Mouse));
+    m_win->ChkWindowsEvent->setChecked(false);
+    m_k->GoToPage(url(QStringLiteral("/page2.html")));
+    QVERIFY(!hooks.isInstalled(m_k, HookManager::Mouse));
+}
+
+QTEST_MAIN(TestBrowsing)
+#include "test_browsing.moc"
