@@ -66,6 +66,14 @@ bool Kestrel::Form_Load()
         return false;
     }
 
+    // Nobody is there to answer the folder dialog in an unattended run.
+    const bool foldersMissing =
+        g.gDftLogDir.isEmpty() || g.gDftDir.isEmpty() || g.gDftImgDir.isEmpty();
+    if (foldersMissing && !commandLine.isEmpty()) {
+        exitCode = 3;
+        return false;
+    }
+
     // There is no way past this but three folders.
     while (g.gDftLogDir.isEmpty() || g.gDftDir.isEmpty() || g.gDftImgDir.isEmpty())
         frmFolders()->showModal();

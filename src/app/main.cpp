@@ -16,7 +16,8 @@ const char kUsage[] =
     "With no argument the main window opens for recording and playing.\n"
     "With a script path (all arguments joined by blanks form the path) the script\n"
     "is played unattended and Kestrel exits when the run ends.\n\n"
-    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist.\n\n"
+    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist,\n"
+    "3 the default folders are not set (start Kestrel once without a script).\n\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
 }
@@ -50,10 +51,17 @@ int main(int argc, char *argv[])
     int rc = 0;
     {
         FrmTestTrapEvents window(k);
-        if (!k.Form_Load())
+        if (!k.Form_Load()) {
+            if (k.exitCode == 3)
+                std::fputs("kestrel: the default folders for scripts, images and logs are not "
+                           "set; start Kestrel once without a script to set them.\n",
+                           stderr);
             return k.exitCode;
+        }
         k.startCommandLineRun();
-        rc = app.exec();
+        // A run may already have ended inside the start-up's waits.
+        if (!k.commandLineRunEnded)
+            rc = app.exec();
     }
     return rc != 0 ? rc : k.exitCode;
 }
