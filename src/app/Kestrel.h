@@ -33,7 +33,8 @@ public:
 
     // The arguments joined by blanks: one script path, taken whole.
     QString commandLine;
-    // 0 passed or interactive, 1 a step failed, 2 the named file was missing.
+    // 0 passed or interactive, 1 a step failed, 2 the named file was missing,
+    // 3 a command-line run found the default folders not set.
     int exitCode = 0;
 
     QTimer Timer1;
@@ -107,12 +108,32 @@ public:
 
     int HookProc(int eType, int nCode, int wParam, qintptr lParam, bool &bConsume) override;
 
+    // Player (src/player): playback control, the step interpreter, object
+    // location and checks, screen capture.
+    void CmdStop_Click();
+    PageObject getWebObject(const QString &event_object, const QString &event_tagname,
+                            const QString &event_value, const QString &event_value2);
+    bool checkObject(const PageObject &obj, const QString &ev_tag, const QString &ev_obj,
+                     const QString &ev_val);
+    bool docheck(const QString &event_object, const QString &event_tagname,
+                 const QString &event_value, const QString &event_value2);
+    void screenshot();
+    // A bitmap of the screen at path. False, with the reason in errorText, when
+    // no image could be taken or written; then no file is left behind.
+    bool SaveScreenImage(const QString &path, QString *errorText = nullptr);
+    // Set once a command-line run has ended and the program is closing.
+    bool commandLineRunEnded = false;
+    // Stop was pressed while a step was running: the step's waits end.
+    bool stopDuringStep = false;
+
 signals:
     // The main window must close (end of a command-line run, Exit).
     void closeRequested();
 
 private:
     void fitBrowser();
+    // Closes the log and main windows and leaves the event loop.
+    void endCommandLineRun();
 
     Dialogs &m_dialogs;
     MainView *m_view = nullptr;

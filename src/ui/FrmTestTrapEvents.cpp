@@ -153,6 +153,8 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     connect(CmdBrowserStop, &QPushButton::clicked, &m_k, &Kestrel::CmdBrowserStop_Click);
     connect(CmdClose, &QPushButton::clicked, &m_k, &Kestrel::CmdClose_Click);
     connect(TxtURL, &QLineEdit::returnPressed, &m_k, [this] { m_k.TxtURL_KeyDown(13, 0); });
+    connect(CmdPlay, &QPushButton::clicked, &m_k, &Kestrel::DoPlay);
+    connect(CmdStop, &QPushButton::clicked, &m_k, &Kestrel::CmdStop_Click);
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);

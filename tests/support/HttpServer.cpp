@@ -44,6 +44,8 @@ void HttpServer::serve(QTcpSocket *socket)
     const QList<QByteArray> first = request.left(request.indexOf("\r\n")).split(' ');
     QString path = first.size() > 1 ? QUrl(QString::fromUtf8(first[1])).path() : QString();
     requests << path;
+    if (m_hanging.contains(path))
+        return;
 
     QByteArray body, type = "text/html; charset=utf-8", status = "200 OK";
     if (m_redirects.contains(path)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -20,6 +21,9 @@ public:
                  const QByteArray &contentType = "text/html; charset=utf-8");
     // Answers path with "302 Found" to location.
     void addRedirect(const QString &path, const QString &location);
+    // Requests for path get no answer at all: a page that uses it never
+    // finishes loading.
+    void addHangingPath(const QString &path) { m_hanging.insert(path); }
     // Paths requested so far, in order.
     QStringList requests;
 
@@ -28,4 +32,5 @@ private:
     QString m_root;
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;
     QHash<QString, QString> m_redirects;
+    QSet<QString> m_hanging;
 };

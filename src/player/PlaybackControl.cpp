@@ -1,0 +1,88 @@
+// Play and Stop.
+#include "app/Kestrel.h"
+#include "platform/BrowserElement.h"
+#include "platform/Wait.h"
+#include "script/PlaybackLog.h"
+#include "ui/FrmLog.h"
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+namespace {
+void activate(QWidget *window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    window->setFocus();
+}
+} // namespace
+
+void Kestrel::DoPlay()
+{
+    if (g.gMode == QLatin1String("play")) {
+        // Halt: the step under way runs to its end; the next tick finds the
+        // mode changed and switches the timer off.
+        showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
+        g.gMode.clear();
+        return;
+    }
+    showPicture(MainView::Button::Play, QStringLiteral("play-on.bmp"));
+    Timer1.start();
+    if (g.gMode == QLatin1String("manual")) {
+        g.gMode = QStringLiteral("play");
+        return;
+    }
+
+    g.gMode = QStringLiteral("play");
+    w.stepno = 0;
+    FrmLog *log = frmLog();
+    log->show();
+    log->log->setPlainText(QString());
+    beginLogRun(*this);
+    // Web steps click and type into the window that has the focus: the main
+    // window, not the log window just shown.
+    activate(m_view ? m_view->window() : nullptr);
+    DoEvents();
+
+    // Every pop-up closed, top first; as the mode is "play", no line is
+    // recorded for them.
+    while (w.ix >= 1) {
+        const int before = w.ix;
+        ClosePopup();
+        DoEvents();
+        if (w.ix >= before)
+            break;
+    }
+    if (!wbMyBrowser.isEmpty())
+        wbMyBrowser[0]->setVisible(true);
+}
+
+void Kestrel::CmdStop_Click()
+{
+    showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
+    showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
+    g.gMode.clear();
+    // A step that waits for a page that never finishes loading ends its
+    // wait, and the page stops loading.
+    if (w.doingstep) {
+        stopDuringStep = true;
+        if (BrowserElement *b = browser(); b && b->Busy())
+            b->Stop();
+    }
+}
+
+void Kestrel::endCommandLineRun()
+{
+    commandLineRunEnded = true;
+    if (m_frmLog)
+        m_frmLog->close();
+    if (m_view)
+        m_view->window()->close();
+    // The program ends here whatever other window is still open; the exit
+    // status tells the caller the verdict.
+    QCoreApplication::exit(exitCode);
+}

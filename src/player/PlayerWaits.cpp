@@ -1,0 +1,52 @@
+#include "player/PlayerWaits.h"
+
+#include "app/Kestrel.h"
+#include "platform/BrowserElement.h"
+#include "platform/Wait.h"
+
+#include <QEventLoop>
+
+int pageTimeoutMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("KESTREL_PAGE_TIMEOUT_MS", &ok);
+    return ok && ms > 0 ? ms : 60000;
+}
+
+void pauseProcessing(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+PageWatch::PageWatch(Kestrel &k)
+{
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, [this, &k] {
+        m_timedOut = true;
+        if (BrowserElement *b = k.browser())
+            b->Stop();
+    });
+    m_timer.start(pageTimeoutMs());
+}
+
+PageWatch::~PageWatch() = default;
+
+PageWait waitForPage(Kestrel &k, int pollMs, bool status)
+{
+    const PageWatch watch(k);
+    for (;;) {
+        if (watch.timedOut())
+            return PageWait::TimedOut;
+        BrowserElement *b = k.browser();
+        const bool busy = (b && b->Busy())
+                          || (status && k.view() && !k.view()->statusText().isEmpty());
+        if (!busy || k.stopDuringStep)
+            return PageWait::Ready;
+        DoEvents();
+        // No pause was asked for: a short one all the same, so the wait does
+        // not spin the processor.
+        pauseProcessing(pollMs > 0 ? pollMs : 5);
+    }
+}

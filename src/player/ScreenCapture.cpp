@@ -1,0 +1,161 @@
+#include "player/ScreenCapture.h"
+
+#include "app/Kestrel.h"
+#include "platform/Wait.h"
+#include "script/PlaybackLog.h"
+#include "script/ScriptFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QPixmap>
+#include <QSaveFile>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+void setError(QString *errorText, const QString &text)
+{
+    if (errorText)
+        *errorText = text;
+}
+} // namespace
+
+QImage grabScreenImage(QWidget *mainWindow)
+{
+    QImage image;
+    // The offscreen platform has no screen contents of its own to give.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        QScreen *screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            image = screen->grabWindow(0).toImage();
+    }
+    if (image.isNull() && mainWindow)
+        image = mainWindow->grab().toImage();
+    return image;
+}
+
+QString snapshotImagePath(const QString &dir, int step, const QString &name, QString *errorText)
+{
+    // The name comes from the script: it must stay one plain file name inside
+    // the image folder, whatever the script holds.
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
+        || name.contains(QLatin1String(".."))) {
+        setError(errorText, QStringLiteral("the name may not hold \"/\", \"\\\" or \"..\""));
+        return QString();
+    }
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            setError(errorText, QStringLiteral("the name holds a control character"));
+            return QString();
+        }
+    }
+    const QString file = QStringLiteral("step_%1_%2.bmp").arg(step).arg(name);
+    if (file.toUtf8().size() > 255) {
+        setError(errorText, QStringLiteral("the name is too long for a file name"));
+        return QString();
+    }
+    return dir + QLatin1Char('/') + file;
+}
+
+QString failureImagePath(const QString &dir, const QDateTime &time)
+{
+    return dir + QStringLiteral("/fail_") + fileTimeStamp(time) + QStringLiteral("_.bmp");
+}
+
+bool saveBitmap(const QImage &image, const QString &path, bool replace, QString *errorText)
+{
+    if (image.isNull()) {
+        setError(errorText, QStringLiteral("the screen could not be captured"));
+        return false;
+    }
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        setError(errorText, QStringLiteral("the image folder %1 cannot be created").arg(folder));
+        return false;
+    }
+    if (replace) {
+        // Written aside and renamed: an older image is replaced only by a whole one.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            setError(errorText, file.errorString());
+            return false;
+        }
+        QImageWriter writer(&file, "BMP");
+        if (!writer.write(image)) {
+            setError(errorText, writer.errorString());
+            file.cancelWriting();
+            return false;
+        }
+        if (!file.commit()) {
+            setError(errorText, file.errorString());
+            return false;
+        }
+        return true;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        setError(errorText, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "BMP");
+    if (!writer.write(image)) {
+        setError(errorText, writer.errorString());
+        file.close();
+        file.remove();
+        return false;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        setError(errorText, file.errorString());
+        file.remove();
+        return false;
+    }
+    return true;
+}
+
+bool Kestrel::SaveScreenImage(const QString &path, QString *errorText)
+{
+    DoEvents();
+    return saveBitmap(grabScreenImage(m_view ? m_view->window() : nullptr), path, true,
+                      errorText);
+}
+
+void Kestrel::screenshot()
+{
+    // One failure image per second at most, and none is ever replaced: a
+    // name in use means waiting for the next second.
+    DoEvents();
+    // The picture shows the failure, not the seconds spent finding a name.
+    const QImage image = grabScreenImage(m_view ? m_view->window() : nullptr);
+    QString name;
+    QString error;
+    bool saved = false;
+    for (;;) {
+        name = failureImagePath(g.gDftImgDir, QDateTime::currentDateTime());
+        if (QFileInfo::exists(name)) {
+            Sleep(1000);
+            continue;
+        }
+        saved = saveBitmap(image, name, false, &error);
+        if (!saved && QFileInfo::exists(name)) {
+            // Someone took the name between the test and the write.
+            Sleep(1000);
+            continue;
+        }
+        break;
+    }
+    if (saved)
+        WriteLog(*this, w.stepno,
+                 QStringLiteral("!!!!! - FAILURE - screen shot ") + name
+                     + QStringLiteral(" saved !!!!!!\r\n"));
+    else
+        WriteLog(*this, w.stepno,
+                 QStringLiteral("!!!!! - FAILURE - screen shot ") + name
+                     + QStringLiteral(" could not be saved: ") + error
+                     + QStringLiteral(" !!!!!!\r\n"));
+    if (!commandLine.isEmpty())
+        endCommandLineRun();
+}
