@@ -9,7 +9,6 @@
 #include "ui/FrmTestTrapEvents.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -18,32 +17,40 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 
 ScriptLine web(const QString &object, const QString &tag, const QString &method,
-               const QString &value = QString(), const QString &value2 = QString())
+               const QString &value = {}, const QString &value2 = {})
 {
-    return {QStringLiteral("Web"), object, tag, method, value, value2};
+    return {u"Web"_qs, object, tag, method, value, value2};
 }
-
-ScriptLine special(const QString &command, const QString &value = QString(),
-                   const QString &value2 = QString())
+ScriptLine special(const QString &command, const QString &value = {}, const QString &value2 = {})
 {
-    return {QStringLiteral("Special"), command, QString(), QString(), value, value2};
+    return {u"Special"_qs, command, {}, {}, value, value2};
 }
-
 ScriptLine check(const QString &object, const QString &tag, const QString &value)
 {
-    return {QStringLiteral("Check"), object, tag, QStringLiteral("check"), value, QString()};
+    return {u"Check"_qs, object, tag, u"check"_qs, value, {}};
 }
-
 QString readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
+void writeLines(const QString &path, const QVector<ScriptLine> &lines)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (const ScriptLine &l : lines)
+        file.write(fileForm(l).toUtf8());
+}
 
-// One interactive program: settings, folders, the main window and a page server.
+const int kRun = 30000;
+const QString kComplete = u" **** TEST COMPLETE - PASSED ****"_qs;
+
+// One interactive program: settings, folders, the main window, a page server.
 struct Session
 {
     TestFolders f;
@@ -57,17 +64,15 @@ struct Session
         f.writeSettings();
         return k.Form_Load();
     }
-    QString url(const QString &page) const
+    QString url(const QString &page) const { return server.url(u"/player/"_qs + page).toString(); }
+    ScriptLine open(const QString &page = u"start.html"_qs) const
     {
-        return server.url(QStringLiteral("/player/") + page).toString();
+        return special(u"URL"_qs, url(page));
     }
-    QString script(const QVector<ScriptLine> &lines, const QString &name = QStringLiteral("s.csv"))
+    QString script(const QVector<ScriptLine> &lines, const QString &name = u"s.csv"_qs)
     {
-        const QString path = f.scripts() + QLatin1Char('/') + name;
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        for (const ScriptLine &l : lines)
-            file.write(fileForm(l).toUtf8());
+        const QString path = f.scripts() + u'/' + name;
+        writeLines(path, lines);
         return path;
     }
     void play(const QVector<ScriptLine> &lines)
@@ -75,49 +80,40 @@ struct Session
         k.Open_File(script(lines));
         k.DoPlay();
     }
-    bool running() const
-    {
-        return k.g.gMode == QLatin1String("play") || k.w.doingstep || k.Timer1.isActive();
-    }
+    bool running() const { return k.g.gMode == "play"_L1 || k.w.doingstep || k.Timer1.isActive(); }
     QString log() { return k.frmLog()->log->toPlainText(); }
+    bool logEnds(const QString &text) { return log().endsWith(text); }
     QString playPicture() const { return win.CmdPlay->property("picture").toString(); }
     QStringList images(const QString &pattern) const
     {
         return QDir(f.images()).entryList({pattern}, QDir::Files, QDir::Name);
     }
-    // The result of a script in the page in front.
     QVariant js(const QString &code)
     {
         QVariant result;
         bool done = false;
-        k.browser()->page()->runJavaScript(code, [&](const QVariant &v) {
-            result = v;
-            done = true;
-        });
-        QElapsedTimer t;
-        t.start();
-        while (!done && t.elapsed() < 10000)
+        k.browser()->page()->runJavaScript(code,
+                                           [&](const QVariant &v) { result = v, done = true; });
+        for (int i = 0; i < 2000 && !done; ++i)
             QTest::qWait(5);
         return result;
     }
-    // Runs act once text is in the log window; it may run inside a step's
-    // nested wait, as a person's click would.
+    QString events() { return js(u"window.events ? window.events.join('|') : ''"_qs).toString(); }
+    // act runs once text is in the log window, inside the step's nested wait
+    // as a person's click would.
     void whenLogged(const QString &text, std::function<void()> act)
     {
         auto *poll = new QTimer(&win);
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, text, act] {
             if (log().contains(text)) {
-                poll->deleteLater();
                 poll->stop();
+                poll->deleteLater();
                 act();
             }
         });
         poll->start(10);
     }
-    QString events() { return js(QStringLiteral("window.events ? window.events.join('|') : ''")).toString(); }
 };
-
-const int kRun = 30000;
 
 } // namespace
 
@@ -149,137 +145,125 @@ void TestPlayer::threeStepScriptPasses()
 {
     Session s;
     QVERIFY(s.start());
-    const QString start = s.url(QStringLiteral("start.html"));
-    s.play({special(QStringLiteral("URL"), start),
-            web(QStringLiteral("q"), QStringLiteral("INPUT"), QStringLiteral("onfocusout"),
-                QStringLiteral("widgets")),
-            web(QStringLiteral("Next page"), QStringLiteral("A"), QStringLiteral("onclick"),
-                QStringLiteral("next.html"))});
+    s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
+            web(u"Next page"_qs, u"A"_qs, u"onclick"_qs, u"next.html"_qs)});
     QVERIFY(s.k.frmLog()->isVisible());
-    QCOMPARE(s.playPicture(), QStringLiteral("play-on.bmp"));
+    QCOMPARE(s.playPicture(), u"play-on.bmp"_qs);
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
 
-    const QString entries[] = {
-        QStringLiteral("Step: 1, =>Type=Special, Object=URL, Method=,Value=") + start
-            + QStringLiteral(", Value2=....."),
-        QStringLiteral("Step: 1, =>passed\r\n"),
-        QStringLiteral("Step: 2, =>Type=Web, Object=q, Method=onfocusout,Value=widgets, Value2=....."),
-        QStringLiteral("Step: 2, =>passed\r\n"),
-        QStringLiteral("Step: 3, =>Type=Web, Object=Next page, Method=onclick,Value=next.html, "
-                       "Value2=....."),
-        QStringLiteral("Step: 3, =>passed\r\n"),
-        QStringLiteral("Step: 3, => **** TEST COMPLETE - PASSED ****")};
-    QString window, file;
-    for (const QString &e : entries) {
-        window += e;
-        file += e + QStringLiteral("\r\n");
-    }
-    window.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QCOMPARE(s.log(), window);
-    QCOMPARE(readAll(s.k.g.gLogFile), file);
+    const QStringList entries = {
+        u"Step: 1, =>Type=Special, Object=URL, Method=,Value="_qs + s.url(u"start.html"_qs)
+            + u", Value2=....."_qs,
+        u"Step: 1, =>passed\r\n"_qs,
+        u"Step: 2, =>Type=Web, Object=q, Method=onfocusout,Value=widgets, Value2=....."_qs,
+        u"Step: 2, =>passed\r\n"_qs,
+        u"Step: 3, =>Type=Web, Object=Next page, Method=onclick,Value=next.html, Value2=....."_qs,
+        u"Step: 3, =>passed\r\n"_qs,
+        u"Step: 3, =>"_qs + kComplete};
+    QCOMPARE(s.log(), entries.join(QString()).replace(u"\r\n"_qs, u"\n"_qs));
+    QCOMPARE(readAll(s.k.g.gLogFile), entries.join(u"\r\n"_qs) + u"\r\n"_qs);
     QCOMPARE(s.k.g.gMode, QString());
-    QCOMPARE(s.playPicture(), QStringLiteral("play-off.bmp"));
-    QVERIFY(s.k.browser()->LocationURL().endsWith(QLatin1String("/player/next.html")));
-    QVERIFY(s.images(QStringLiteral("*")).isEmpty());
-    QCOMPARE(s.k.exitCode, 0);
+    QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
+    QVERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
+    QVERIFY(s.images(u"*"_qs).isEmpty());
 }
 
 void TestPlayer::failuresEndTheRunWithAScreenShot()
 {
     Session s;
     QVERIFY(s.start());
-    const ScriptLine open = special(QStringLiteral("URL"), s.url(QStringLiteral("start.html")));
-    const ScriptLine after = web(QStringLiteral("q"), QStringLiteral("INPUT"),
-                                 QStringLiteral("onfocusout"), QStringLiteral("never"));
-    // A check whose text changed, then a link whose text differs in letter case.
-    s.play({open, check(QStringLiteral("total"), QStringLiteral("TD"), QStringLiteral("41.00")), after});
+    const ScriptLine after = web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"never"_qs);
+    // A check whose text changed; then, in the same second, a link whose text
+    // differs in letter case: two failure images, none replaced.
+    s.play({s.open(), check(u"total"_qs, u"TD"_qs, u"41.00"_qs), after});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY(s.log().contains(QLatin1String("Step: 2, =>failed\n")));
-    s.play({open, web(QStringLiteral("next page"), QStringLiteral("A"), QStringLiteral("onclick")), after});
+    QVERIFY(s.log().contains("Step: 2, =>failed\n"_L1));
+    s.play({s.open(), web(u"next page"_qs, u"A"_qs, u"onclick"_qs), after});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
 
-    const QStringList shots = s.images(QStringLiteral("fail_*_.bmp"));
+    const QStringList shots = s.images(u"fail_*_.bmp"_qs);
     QCOMPARE(shots.size(), 2);
-    QVERIFY(!QImage(s.f.images() + QLatin1Char('/') + shots[1]).isNull());
+    const QString shot = s.f.images() + u'/' + shots[1];
+    QVERIFY(!QImage(shot).isNull());
     const QString log = readAll(s.k.g.gLogFile);
-    QVERIFY2(log.endsWith(QStringLiteral("Step: 2, =>failed - cannot find object\r\n\r\n"
-                                         "Step: 2, =>!!!!! - FAILURE - screen shot ")
-                          + s.f.images() + QLatin1Char('/') + shots[1]
-                          + QStringLiteral(" saved !!!!!!\r\n\r\n")),
+    QVERIFY2(log.endsWith(u"Step: 2, =>failed - cannot find object\r\n\r\n"
+                          "Step: 2, =>!!!!! - FAILURE - screen shot "_qs
+                          + shot + u" saved !!!!!!\r\n\r\n"_qs),
              qPrintable(log));
-    QVERIFY(!log.contains(QLatin1String("Step: 2, =>passed")));
-    QVERIFY(!log.contains(QLatin1String("Step: 3")));
-    QVERIFY(!log.contains(QLatin1String("TEST COMPLETE")));
-    QVERIFY(s.log().startsWith(QLatin1String("Step: 1, =>Type=Special")));
-    QVERIFY(s.log().contains(QStringLiteral("Step: 2, =>failed - cannot find object\n")));
+    QVERIFY(!log.contains("Step: 2, =>passed"_L1) && !log.contains("Step: 3"_L1));
+    QVERIFY(!log.contains("TEST COMPLETE"_L1));
     QCOMPARE(s.k.w.stepno, 2);
     QCOMPARE(s.k.g.gMode, QString());
-    QCOMPARE(s.playPicture(), QStringLiteral("play-on.bmp"));
-    QVERIFY(s.events().isEmpty());
-    // The first run's failure is in the first log file of this script.
-    QCOMPARE(QDir(s.f.logs()).entryList(QDir::Files).size() >= 1, true);
+    QCOMPARE(s.playPicture(), u"play-on.bmp"_qs);
 }
 
 void TestPlayer::checksFindAndHighlight()
 {
     Session s;
     QVERIFY(s.start());
-    s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("start.html"))),
-            check(QStringLiteral("dup"), QStringLiteral("INPUT"), QString()),
-            check(QStringLiteral("ignored"), QStringLiteral("TD"), QStringLiteral("plain cell"))});
+    s.play({s.open(), check(u"dup"_qs, u"INPUT"_qs, {}),
+            check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().endsWith(QLatin1String("Step: 3, =>passed\nStep: 3, => **** TEST COMPLETE - PASSED ****")),
-             qPrintable(s.log()));
+    QVERIFY2(s.logEnds(u"Step: 3, =>passed\nStep: 3, =>"_qs + kComplete), qPrintable(s.log()));
     // Highlighted with border 3 and grey, then put back exactly as it was.
     const QString events = s.events();
-    QVERIFY2(events.contains(QLatin1String("white style 3px rgb(192, 192, 192)|"))
-                 && events.endsWith(QLatin1String("|white style none")),
+    QVERIFY2(events.contains("white style 3px rgb(192, 192, 192)|"_L1)
+                 && events.endsWith("|white style none"_L1),
              qPrintable(events));
-    QCOMPARE(s.js(QStringLiteral("document.getElementById('white').getAttribute('style')")), QVariant());
-    // Of two fields with one name the first is found and given the focus.
-    QCOMPARE(s.js(QStringLiteral("document.activeElement.id")).toString(), QStringLiteral("dup1"));
+    QCOMPARE(s.js(u"document.getElementById('white').getAttribute('style')"_qs), QVariant());
     QCOMPARE(s.k.w.border, 0);
-    QCOMPARE(s.k.w.bgcolor, QStringLiteral("#ffffff"));
+    QCOMPARE(s.k.w.bgcolor, u"#ffffff"_qs);
+    // Of two fields with one name the first is found and given the focus.
+    QCOMPARE(s.js(u"document.activeElement.id"_qs).toString(), u"dup1"_qs);
+
+    // The rules, one element at a time: pictures by file name only, other
+    // tags by their inner HTML against the value; exact, whole tag names.
+    BrowserElement *b = s.k.browser();
+    const auto found = [b](const QString &tag, const QString &identity) {
+        return PageObject{b, b->findElement(tag, identity).value.toInt()};
+    };
+    const PageObject img = found(u"IMG"_qs, u"logo.gif"_qs), td = found(u"TD"_qs, u"42.50"_qs);
+    QVERIFY(!img.isNull() && !td.isNull());
+    QVERIFY(s.k.checkObject(img, u"IMG"_qs, u"logo.gif"_qs, {}));
+    QVERIFY(!s.k.checkObject(img, u"IMG"_qs, u"Logo.gif"_qs, {}));
+    QVERIFY(!s.k.checkObject(img, u"IM"_qs, u"logo.gif"_qs, {}));
+    QVERIFY(s.k.checkObject(td, u"TD"_qs, u"any"_qs, u"42.50"_qs));
+    QVERIFY(!s.k.checkObject(td, u"TD"_qs, u"42.50"_qs, u"42.50 "_qs));
+    QVERIFY(!s.k.checkObject(PageObject{b, 999999}, u"TD"_qs, {}, {}));
 }
 
 void TestPlayer::valuesClicksAndKeysReachThePage()
 {
     Session s;
     QVERIFY(s.start());
-    s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("start.html"))),
-            web(QStringLiteral("q"), QStringLiteral("INPUT"), QStringLiteral("onfocusout"),
-                QStringLiteral("widgets")),
-            web(QStringLiteral("country"), QStringLiteral("SELECT"), QStringLiteral("onclick"),
-                QStringLiteral("2"), QStringLiteral("UK:United Kingdom")),
-            web(QStringLiteral("covered"), QStringLiteral("BUTTON"), QStringLiteral("onclick"),
-                QStringLiteral("Covered")),
-            web(QStringLiteral("far"), QStringLiteral("BUTTON"), QStringLiteral("onclick"),
-                QStringLiteral("Far"))});
+    s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
+            web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs, u"UK:United Kingdom"_qs),
+            web(u"covered"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Covered"_qs),
+            web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().endsWith(QLatin1String("TEST COMPLETE - PASSED ****")), qPrintable(s.log()));
-    // The field's tracker saw a real change; the covered button got its own
+    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+    // The field's value tracker saw a change; the covered button got its own
     // click, the one far down a trusted click after scrolling.
-    QCOMPARE(s.events(), QStringLiteral("q input widgets false|q change widgets|country UK|"
-                                        "covered clicked|covered trusted false|far clicked true"));
+    QCOMPARE(s.events(),
+             u"q input widgets false|q change widgets|country UK|"
+             "covered clicked|covered trusted false|far clicked true"_qs);
 
-    // A recorded mouse press clicks what is at that screen position.
-    const QVariantList r = s.js(QStringLiteral(
-        "(() => { window.scrollTo(0, 0); const r = document.getElementById('spot')"
-        ".getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()")).toList();
+    // A recorded mouse press clicks what is at that screen position (15
+    // twips per pixel on the test screen); Enter in a field submits its form.
+    const QVariantList r = s.js(u"(() => { window.scrollTo(0, 0); const r = document"
+                                ".getElementById('spot').getBoundingClientRect();"
+                                " return [r.left + r.width / 2, r.top + r.height / 2]; })()"_qs)
+                               .toList();
     QCOMPARE(r.size(), 2);
-    const double zoom = s.k.browser()->zoomFactor();
-    const QPoint screen = s.k.browser()->mapToGlobal(QPoint(qRound(r[0].toDouble() * zoom),
-                                                            qRound(r[1].toDouble() * zoom)));
-    // 15 twips per pixel on the test screen.
-    s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("start.html"))),
-            special(QStringLiteral("mousedown"), QStringLiteral(" %1").arg(screen.x() * 15),
-                    QStringLiteral(" %1").arg(screen.y() * 15)),
-            check(QStringLiteral("seen"), QStringLiteral("P"), QStringLiteral("spot true")),
-            web(QStringLiteral("term"), QStringLiteral("INPUT"), QStringLiteral("ENTER"),
-                QStringLiteral("kestrel"))});
+    const QPoint screen = s.k.browser()->mapToGlobal(QPoint(r[0].toInt(), r[1].toInt()));
+    s.play(
+        {s.open(),
+         special(u"mousedown"_qs, u" %1"_qs.arg(screen.x() * 15), u" %1"_qs.arg(screen.y() * 15)),
+         check(u"seen"_qs, u"P"_qs, u"spot true"_qs),
+         web(u"term"_qs, u"INPUT"_qs, u"ENTER"_qs, u"kestrel"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().endsWith(QLatin1String("TEST COMPLETE - PASSED ****")), qPrintable(s.log()));
-    QTRY_VERIFY(s.k.browser()->LocationURL().endsWith(QLatin1String("result.html?term=kestrel")));
+    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+    QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("result.html?term=kestrel"_L1));
     QCOMPARE(QCursor::pos(), screen);
 }
 
@@ -287,112 +271,102 @@ void TestPlayer::navigationAndPopupSteps()
 {
     Session s;
     QVERIFY(s.start());
-    s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("next.html"))),
-            web(QStringLiteral("x"), QStringLiteral("BUTTON"), QStringLiteral("onclick"),
-                QStringLiteral("Open")),
-            // Found only when the pop-up the click opened is the browser in front.
-            check(QStringLiteral("child"), QStringLiteral("P"), QStringLiteral("A pop-up")),
-            special(QStringLiteral("Close")),
-            web(QStringLiteral("Start again"), QStringLiteral("A"), QStringLiteral("onclick")),
-            special(QStringLiteral("back")), special(QString(), QString())});
+    // The check finds its text only when the pop-up the click opened is the
+    // browser in front.
+    s.play({s.open(u"next.html"_qs), web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+            check(u"child"_qs, u"P"_qs, u"A pop-up"_qs), special(u"Close"_qs),
+            web(u"Start again"_qs, u"A"_qs, u"onclick"_qs), special(u"back"_qs), special({})});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().endsWith(QLatin1String("Step: 7, => **** TEST COMPLETE - PASSED ****")),
-             qPrintable(s.log()));
+    QVERIFY2(s.logEnds(u"Step: 7, =>"_qs + kComplete), qPrintable(s.log()));
     QCOMPARE(s.k.w.ix, 0);
     QCOMPARE(s.k.wbMyBrowser.size(), 1);
-    QTRY_VERIFY(s.k.browser()->LocationURL().endsWith(QLatin1String("/player/next.html")));
+    QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
 }
 
 void TestPlayer::manualStepPausesAndResumes()
 {
     Session s;
     QVERIFY(s.start());
-    s.d.expect(QStringLiteral("message"));
-    s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("start.html"))),
-            special(QStringLiteral("Manual"), QStringLiteral("Compare \"the\" form")),
-            special(QString()), special(QStringLiteral("manual"), QStringLiteral("Last one"))});
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.g.gMode, QStringLiteral("manual"), kRun);
+    s.d.expect(u"message"_qs);
+    s.play({s.open(), special(u"Manual"_qs, u"Compare \"the\" form"_qs), special({}),
+            special(u"manual"_qs, u"Last one"_qs)});
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.g.gMode, u"manual"_qs, kRun);
     QTRY_VERIFY(!s.k.w.doingstep);
-    QCOMPARE(s.d.shown.last(), QStringLiteral("message|Manual Step|Compare \"the\" form"));
-    QCOMPARE(s.playPicture(), QStringLiteral("pause.bmp"));
-    QCOMPARE(s.k.w.stepno, 2);
+    QCOMPARE(s.d.shown.last(), u"message|Manual Step|Compare \"the\" form"_qs);
+    QCOMPARE(s.playPicture(), u"pause.bmp"_qs);
     QVERIFY(!s.k.Timer1.isActive());
     QTest::qWait(200);
     QCOMPARE(s.k.w.stepno, 2);
+    // Edited while it waits: the next tick reads the new third line.
+    writeLines(s.k.g.gTempFile,
+               {s.open(), special(u"Manual"_qs, u"Compare"_qs),
+                special(u"Snapshot"_qs, u"edited"_qs), special(u"manual"_qs, u"Last one"_qs)});
 
-    // Play resumes with the next line and keeps the log; the last line, a
+    // Play goes on with the next line and keeps the log; the last line, a
     // manual step, is shown again after each Play until Stop.
-    s.d.expect(QStringLiteral("message"));
-    s.d.expect(QStringLiteral("message"));
+    s.d.expect(u"message"_qs);
+    s.d.expect(u"message"_qs);
     s.k.DoPlay();
     QTRY_COMPARE_WITH_TIMEOUT(s.k.w.stepno, 4, kRun);
-    QTRY_COMPARE(s.k.g.gMode, QStringLiteral("manual"));
+    QTRY_COMPARE(s.k.g.gMode, u"manual"_qs);
     s.k.DoPlay();
     QTRY_COMPARE_WITH_TIMEOUT(s.k.w.stepno, 5, kRun);
     QTRY_VERIFY(!s.k.w.doingstep);
     QCOMPARE(s.d.shown.size(), 3);
-    QCOMPARE(s.d.shown.last(), QStringLiteral("message|Manual Step|Last one"));
-    QVERIFY(s.d.allAnswered());
-    QVERIFY(s.log().startsWith(QLatin1String("Step: 1, =>")));
-    QVERIFY(s.log().contains(QLatin1String("Step: 5, =>Type=Special, Object=manual")));
-    QVERIFY(!s.log().contains(QLatin1String("TEST COMPLETE")));
+    QCOMPARE(s.d.shown.last(), u"message|Manual Step|Last one"_qs);
+    QCOMPARE(s.images(u"*"_qs), QStringList{u"step_3_edited.bmp"_qs});
+    QVERIFY(s.log().startsWith("Step: 1, =>"_L1));
+    QVERIFY(s.log().contains("Step: 5, =>Type=Special, Object=manual"_L1));
+    QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
     s.win.CmdStop->click();
     QCOMPARE(s.k.g.gMode, QString());
-    QCOMPARE(s.playPicture(), QStringLiteral("play-off.bmp"));
-    QCOMPARE(s.win.CmdRecord->property("picture").toString(), QStringLiteral("record-off.bmp"));
+    QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
+    QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
 }
 
 void TestPlayer::snapshotNames()
 {
     Session s;
     QVERIFY(s.start());
-    // A missing image folder is made again.
-    QDir(s.f.images()).removeRecursively();
-    s.play({special(QStringLiteral("Snapshot"), QStringLiteral("login page")),
-            special(QStringLiteral("snapshot")),
-            special(QStringLiteral("Snapshot"), QStringLiteral("../escaped")),
-            special(QStringLiteral("Snapshot"), QStringLiteral("a/b")),
-            special(QStringLiteral("Snapshot"), QStringLiteral("two\r\nlines"))});
+    QDir(s.f.images()).removeRecursively(); // made again
+    const QString snap = u"Snapshot"_qs;
+    s.play({special(snap, u"login page"_qs), special(u"snapshot"_qs),
+            special(snap, u"../escaped"_qs), special(snap, u"a/b"_qs),
+            special(snap, u"two\r\nlines"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QCOMPARE(s.images(QStringLiteral("*")), QStringList({QStringLiteral("step_1_login page.bmp"),
-                                                         QStringLiteral("step_2_.bmp")}));
-    const QImage image(s.f.images() + QStringLiteral("/step_1_login page.bmp"), "BMP");
-    QCOMPARE(image.size(), s.win.size());
-    QCOMPARE(QDir(s.f.root()).entryList({QStringLiteral("*escaped*")}), QStringList());
-    const QString log = s.log();
-    QVERIFY(log.contains(QLatin1String("Step: 3, =>snapshot \"../escaped\" not saved: ")));
-    QVERIFY(log.contains(QLatin1String("Step: 4, =>snapshot \"a/b\" not saved: ")));
-    QVERIFY(log.contains(QLatin1String("Step: 5, =>snapshot \"two")));
-    QVERIFY(log.endsWith(QLatin1String("Step: 5, =>passed\nStep: 5, => **** TEST COMPLETE - PASSED ****")));
+    QCOMPARE(s.images(u"*"_qs), QStringList({u"step_1_login page.bmp"_qs, u"step_2_.bmp"_qs}));
+    QCOMPARE(QImage(s.f.images() + u"/step_1_login page.bmp"_qs, "BMP").size(), s.win.size());
+    QCOMPARE(QDir(s.f.root()).entryList({u"*escaped*"_qs}), QStringList());
+    for (const char *entry :
+         {"Step: 3, =>snapshot \"../escaped\" not saved: ",
+          "Step: 4, =>snapshot \"a/b\" not saved: ", "Step: 5, =>snapshot \"two"})
+        QVERIFY2(s.log().contains(QLatin1String(entry)), entry);
+    QVERIFY(s.logEnds(u"Step: 5, =>passed\nStep: 5, =>"_qs + kComplete));
 }
 
 void TestPlayer::playAndStopDuringARun()
 {
     Session s;
     QVERIFY(s.start());
-    QVector<ScriptLine> idle(30, special(QString()));
     // Play between steps halts: no further step, no completion line.
-    s.play(idle);
+    s.play(QVector<ScriptLine>(30, special({})));
     QTRY_VERIFY_WITH_TIMEOUT(s.k.w.stepno >= 3, kRun);
     s.win.CmdPlay->click();
-    QCOMPARE(s.playPicture(), QStringLiteral("play-off.bmp"));
+    QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QTRY_VERIFY(!s.running());
     const int halted = s.k.w.stepno;
     QTest::qWait(200);
     QCOMPARE(s.k.w.stepno, halted);
-    QVERIFY(halted < 30);
+    QVERIFY(halted < 30 && !s.log().contains("TEST COMPLETE"_L1));
 
     // Play and Stop during a step (the check's highlight): the step runs to
-    // its end and the run completes there.
+    // its end and the run is complete there; each Play starts afresh.
     for (QPushButton *button : {s.win.CmdPlay, s.win.CmdStop}) {
-        s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("start.html"))),
-                check(QStringLiteral("x"), QStringLiteral("TD"), QStringLiteral("42.50")),
-                special(QString())});
+        s.play({s.open(), check(u"x"_qs, u"TD"_qs, u"42.50"_qs), special({})});
         QVERIFY(s.log().isEmpty());
-        s.whenLogged(QStringLiteral("Step: 2, =>Type=Check"), [button] { button->click(); });
+        s.whenLogged(u"Step: 2, =>Type=Check"_qs, [button] { button->click(); });
         QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-        QVERIFY2(s.log().endsWith(QLatin1String("Step: 2, =>passed\nStep: 2, => **** TEST COMPLETE - PASSED ****")),
-                 qPrintable(s.log()));
+        QVERIFY2(s.logEnds(u"Step: 2, =>passed\nStep: 2, =>"_qs + kComplete), qPrintable(s.log()));
     }
 }
 
@@ -400,113 +374,100 @@ void TestPlayer::workingCopyMissingOrEmpty()
 {
     Session s;
     QVERIFY(s.start());
-    // An empty script is one empty step that passes.
-    s.play({});
+    const QString empty = u"Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."_qs;
+    s.play({}); // one empty step that passes
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QCOMPARE(s.log(), QStringLiteral("Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."
-                                     "Step: 1, =>passed\nStep: 1, => **** TEST COMPLETE - PASSED ****"));
+    QCOMPARE(s.log(), empty + u"Step: 1, =>passed\nStep: 1, =>"_qs + kComplete);
     // A working copy that is gone ends the run after one empty step, failed.
     QFile::remove(s.k.g.gTempFile);
     s.k.DoPlay();
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QCOMPARE(s.k.w.stepno, 1);
-    QVERIFY2(s.log().startsWith(QStringLiteral("Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."
-                                               "Step: 1, =>failed - the script ") + s.k.g.gTempFile),
+    QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.g.gTempFile),
              qPrintable(s.log()));
-    QVERIFY(!s.log().contains(QLatin1String("TEST COMPLETE")));
-    QCOMPARE(s.images(QStringLiteral("fail_*")).size(), 1);
+    QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
+    QCOMPARE(s.images(u"fail_*"_qs).size(), 1);
 }
 
 void TestPlayer::pageThatNeverFinishesLoading()
 {
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "1500");
     Session s;
-    s.server.addHangingPath(QStringLiteral("/player/hang.gif"));
+    s.server.addHangingPath(u"/player/hang.gif"_qs);
     QVERIFY(s.start());
-    const QVector<ScriptLine> script = {
-        special(QStringLiteral("URL"), s.url(QStringLiteral("start.html"))),
-        web(QStringLiteral("Slow page"), QStringLiteral("A"), QStringLiteral("onclick")),
-        special(QString())};
-    s.play(script);
+    const QString late = u"=>failed - the page was still loading after 1.5 seconds\n"_qs;
+    const QVector<ScriptLine> viaClick
+        = {s.open(), web(u"Slow page"_qs, u"A"_qs, u"onclick"_qs), special({})};
+    s.play(viaClick);
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(QLatin1String("Step: 2, =>failed - the page was still loading after 1.5 seconds\n")),
-             qPrintable(s.log()));
-    QVERIFY(!s.log().contains(QLatin1String("TEST COMPLETE")));
-    // Also when the address is opened by a step.
-    s.play({special(QStringLiteral("URL"), s.url(QStringLiteral("slow.html"))), special(QString())});
+    QVERIFY2(s.log().contains(u"Step: 2, "_qs + late), qPrintable(s.log()));
+    QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
+    // Also when a step opens the address (a wait of navigation's own).
+    s.play({s.open(u"slow.html"_qs), special({})});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(QLatin1String("Step: 1, =>failed - the page was still loading after 1.5 seconds\n")),
-             qPrintable(s.log()));
-    QCOMPARE(s.images(QStringLiteral("fail_*")).size(), 2);
+    QVERIFY2(s.log().contains(u"Step: 1, "_qs + late), qPrintable(s.log()));
+    QCOMPARE(s.images(u"fail_*"_qs).size(), 2);
 
     // Interactively, Stop ends the wait at once.
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "600000");
-    s.play(script);
-    s.whenLogged(QStringLiteral("Step: 2, =>Type=Web"), [&s] {
-        QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click);
-    });
+    s.play(viaClick);
+    s.whenLogged(u"Step: 2, =>Type=Web"_qs,
+                 [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY(s.log().endsWith(QLatin1String("Step: 2, =>passed\nStep: 2, => **** TEST COMPLETE - PASSED ****")));
+    QVERIFY(s.logEnds(u"Step: 2, =>passed\nStep: 2, =>"_qs + kComplete));
     qunsetenv("KESTREL_PAGE_TIMEOUT_MS");
 }
 
 void TestPlayer::commandLineRun()
 {
-    Session s; // for the folders, the server and the script writer only
-    const ScriptLine open = special(QStringLiteral("URL"), s.url(QStringLiteral("start.html")));
-    // The settings of the program itself, not of this test.
-    const QString ini = s.f.config() + QStringLiteral("/kestrel/kestrel.ini");
-    const QString exe = QStringLiteral(KESTREL_BUILD_DIR "/kestrel");
+    Session s; // the folders, the page server and the script writer
+    const QString ini = s.f.config() + u"/kestrel/kestrel.ini"_qs; // the program's, not this test's
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // No display at all, as on a build server.
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(QLatin1String(name));
+        env.remove(QLatin1String(name)); // no display at all, as on a build server
     const auto run = [&](const QVector<ScriptLine> &lines, const QString &name) {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(exe, {s.script(lines, name)});
+        p.start(u"" KESTREL_BUILD_DIR "/kestrel"_qs, {s.script(lines, name)});
         // The page server answers in this process: wait with events running.
         [&] { QTRY_COMPARE_WITH_TIMEOUT(p.state(), QProcess::NotRunning, 120000); }();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     };
+    const auto logOf = [&](const QString &prefix) {
+        const QStringList logs = QDir(s.f.logs()).entryList({prefix + u"_*.log"_qs});
+        return logs.size() == 1 ? readAll(s.f.logs() + u'/' + logs[0]) : QString();
+    };
+
     // Without the three folders nobody could answer the folder dialog.
-    QCOMPARE(run({open}, QStringLiteral("nofolders.csv")), 3);
+    QCOMPARE(run({s.open()}, u"nofolders.csv"_qs), 3);
     {
         QSettings settings(ini, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("globals/gFile"), QStringLiteral("/kept.csv"));
-        settings.setValue(QStringLiteral("globals/gDftDir"), s.f.scripts());
-        settings.setValue(QStringLiteral("globals/gDftImgDir"), s.f.images());
-        settings.setValue(QStringLiteral("globals/gDftLogDir"), s.f.logs());
+        settings.setValue(u"globals/gFile"_qs, u"/kept.csv"_qs);
+        settings.setValue(u"globals/gDftDir"_qs, s.f.scripts());
+        settings.setValue(u"globals/gDftImgDir"_qs, s.f.images());
+        settings.setValue(u"globals/gDftLogDir"_qs, s.f.logs());
     }
-
-    QCOMPARE(run({open, special(QStringLiteral("Manual"), QStringLiteral("Look at it")),
-                  web(QStringLiteral("Next page"), QStringLiteral("A"), QStringLiteral("onclick"))},
-                 QStringLiteral("good.csv")),
+    QCOMPARE(run({s.open(), special(u"Manual"_qs, u"Look at it"_qs),
+                  web(u"Next page"_qs, u"A"_qs, u"onclick"_qs)},
+                 u"good.csv"_qs),
              0);
-    QStringList logs = QDir(s.f.logs()).entryList({QStringLiteral("good_*.log")});
-    QCOMPARE(logs.size(), 1);
-    const QString good = readAll(s.f.logs() + QLatin1Char('/') + logs[0]);
-    QVERIFY(good.contains(QLatin1String("Step: 2, =>manual step not shown in an unattended run: Look at it")));
-    QVERIFY2(good.endsWith(QLatin1String("Step: 3, =>passed\r\n\r\nStep: 3, => **** TEST COMPLETE - PASSED ****\r\n")),
+    const QString good = logOf(u"good"_qs);
+    QVERIFY(good.contains("Step: 2, =>manual step not shown in an unattended run: Look at it"_L1));
+    QVERIFY2(good.endsWith(u"Step: 3, =>passed\r\n\r\nStep: 3, =>"_qs + kComplete + u"\r\n"_qs),
              qPrintable(good));
-    QVERIFY(s.images(QStringLiteral("*")).isEmpty());
+    QVERIFY(s.images(u"*"_qs).isEmpty());
 
-    QCOMPARE(run({open, web(QStringLiteral("Gone"), QStringLiteral("A"), QStringLiteral("onclick"))},
-                 QStringLiteral("bad.csv")),
-             1);
-    logs = QDir(s.f.logs()).entryList({QStringLiteral("bad_*.log")});
-    QCOMPARE(logs.size(), 1);
-    const QString bad = readAll(s.f.logs() + QLatin1Char('/') + logs[0]);
-    QVERIFY(bad.contains(QLatin1String("Step: 2, =>failed - cannot find object\r\n")));
-    QVERIFY(!bad.contains(QLatin1String("TEST COMPLETE")));
-    const QStringList shots = s.images(QStringLiteral("fail_*_.bmp"));
+    QCOMPARE(run({s.open(), web(u"Gone"_qs, u"A"_qs, u"onclick"_qs)}, u"bad.csv"_qs), 1);
+    const QString bad = logOf(u"bad"_qs);
+    QVERIFY(bad.contains("Step: 2, =>failed - cannot find object\r\n"_L1));
+    QVERIFY(!bad.contains("TEST COMPLETE"_L1));
+    const QStringList shots = s.images(u"fail_*_.bmp"_qs);
     QCOMPARE(shots.size(), 1);
-    QVERIFY(bad.contains(s.f.images() + QLatin1Char('/') + shots[0] + QStringLiteral(" saved !!!!!!")));
-    QVERIFY(QImage(s.f.images() + QLatin1Char('/') + shots[0]).width() >= 1024);
-
+    QVERIFY(bad.contains(s.f.images() + u'/' + shots[0] + u" saved !!!!!!"_qs));
+    QVERIFY(QImage(s.f.images() + u'/' + shots[0]).width() >= 1024);
     // The runs stored no settings.
-    QCOMPARE(QSettings(ini, QSettings::IniFormat).value(QStringLiteral("globals/gFile")).toString(),
-             QStringLiteral("/kept.csv"));
+    QCOMPARE(QSettings(ini, QSettings::IniFormat).value(u"globals/gFile"_qs).toString(),
+             u"/kept.csv"_qs);
 }
 
 QTEST_MAIN(TestPlayer)
