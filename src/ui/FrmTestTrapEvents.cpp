@@ -69,6 +69,10 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
+    // The layout's sizes were made for a small 8-point face.
+    QFont small = client->font();
+    small.setPointSizeF(8);
+    client->setFont(small);
 
     CmdRecord = pictureButton(client, "CmdRecord", QStringLiteral("Record"), twipsRect(120, 120, 500, 400));
     CmdPlay = pictureButton(client, "CmdPlay", QStringLiteral("Play"), twipsRect(720, 120, 500, 400));
@@ -91,7 +95,8 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     ChkWindowsEvent->setGeometry(twipsRect(1920, 1080, 1455, 255));
     LblMouse = new QLabel(client);
     LblMouse->setObjectName(QStringLiteral("LblMouse"));
-    LblMouse->setGeometry(twipsRect(120, 1080, 1575, 255));
+    // A little wider than designed, so the whole caption shows.
+    LblMouse->setGeometry(twipsRect(120, 1080, 1785, 255));
 
     FrmAutomation = new QGroupBox(QStringLiteral("Automation"), client);
     FrmAutomation->setObjectName(QStringLiteral("FrmAutomation"));
