@@ -425,12 +425,14 @@ void TestPlayer::commandLineRun()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name)); // no display at all, as on a build server
+    QByteArray errors;
     const auto run = [&](const QVector<ScriptLine> &lines, const QString &name) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(u"" KESTREL_BUILD_DIR "/kestrel"_qs, {s.script(lines, name)});
         // The page server answers in this process: wait with events running.
         [&] { QTRY_COMPARE_WITH_TIMEOUT(p.state(), QProcess::NotRunning, 120000); }();
+        errors = p.readAllStandardError();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     };
     const auto logOf = [&](const QString &prefix) {
@@ -447,6 +449,11 @@ void TestPlayer::commandLineRun()
         settings.setValue(u"globals/gDftImgDir"_qs, s.f.images());
         settings.setValue(u"globals/gDftLogDir"_qs, s.f.logs());
     }
+    // A script that cannot be opened is reported, not waited on nor played.
+    env.insert(u"tmp"_qs, s.f.root() + u"/missing"_qs);
+    QCOMPARE(run({s.open()}, u"unopened.csv"_qs), 2);
+    QVERIFY2(errors.contains("cannot be copied to the working copy"), errors.constData());
+    env.insert(u"tmp"_qs, s.f.temp());
     QCOMPARE(run({s.open(), special(u"Manual"_qs, u"Look at it"_qs),
                   web(u"Next page"_qs, u"A"_qs, u"onclick"_qs)},
                  u"good.csv"_qs),

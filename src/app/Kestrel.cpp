@@ -109,6 +109,13 @@ void Kestrel::startCommandLineRun()
     if (commandLine.isEmpty())
         return;
     Open_File(commandLine);
+    // Open names the log only once the script is in the working copy; a
+    // script that cannot be opened is not played (its reason was reported).
+    if (g.gLogFile.isEmpty()) {
+        exitCode = 2;
+        endCommandLineRun();
+        return;
+    }
     DoEvents();
     Sleep(1000);
     DoEvents();

@@ -33,8 +33,9 @@ public:
 
     // The arguments joined by blanks: one script path, taken whole.
     QString commandLine;
-    // 0 passed or interactive, 1 a step failed, 2 the named file was missing,
-    // 3 a command-line run found the default folders not set.
+    // 0 passed or interactive, 1 a step failed, 2 the named file was missing
+    // or could not be opened, 3 a command-line run found the default folders
+    // not set.
     int exitCode = 0;
 
     QTimer Timer1;

@@ -16,7 +16,8 @@ const char kUsage[] =
     "With no argument the main window opens for recording and playing.\n"
     "With a script path (all arguments joined by blanks form the path) the script\n"
     "is played unattended and Kestrel exits when the run ends.\n\n"
-    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist,\n"
+    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist or\n"
+    "cannot be opened,\n"
     "3 the default folders are not set (start Kestrel once without a script).\n\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
@@ -40,8 +41,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
 
-    QtDialogs dialogs;
-    Kestrel k(dialogs);
+    // An unattended run must never wait on a dialog nobody can answer.
+    QtDialogs interactive;
+    UnattendedDialogs unattended;
+    Kestrel k(args.isEmpty() ? static_cast<Dialogs &>(interactive) : unattended);
     k.commandLine = args.join(QLatin1Char(' '));
     if (k.commandLineNamesMissingFile()) {
         // Silently, and before any window or browser exists.

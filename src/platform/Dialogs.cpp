@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include <cstdio>
+
 void QtDialogs::message(QWidget *parent, const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
@@ -51,4 +53,44 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &dir)
 QString QtDialogs::browseForFolder(QWidget *parent, const QString &prompt)
 {
     return QFileDialog::getExistingDirectory(parent, prompt);
+}
+
+namespace {
+void report(const QString &title, const QString &text)
+{
+    std::fprintf(stderr, "kestrel: %s: %s\n", qPrintable(title), qPrintable(text));
+}
+} // namespace
+
+void UnattendedDialogs::message(QWidget *, const QString &text, const QString &title)
+{
+    report(title, text);
+}
+
+bool UnattendedDialogs::question(QWidget *, const QString &text, const QString &title)
+{
+    report(title, text + QStringLiteral(" (answered No)"));
+    return false;
+}
+
+QString UnattendedDialogs::inputBox(QWidget *, const QString &prompt, const QString &title,
+                                    const QString &)
+{
+    report(title, prompt + QStringLiteral(" (cancelled)"));
+    return QString();
+}
+
+QString UnattendedDialogs::openFileName(QWidget *, const QString &, const QString &)
+{
+    return QString();
+}
+
+QString UnattendedDialogs::saveFileName(QWidget *, const QString &)
+{
+    return QString();
+}
+
+QString UnattendedDialogs::browseForFolder(QWidget *, const QString &)
+{
+    return QString();
 }

@@ -39,3 +39,17 @@ public:
     QString saveFileName(QWidget *parent, const QString &dir) override;
     QString browseForFolder(QWidget *parent, const QString &prompt) override;
 };
+
+// For unattended runs, where nobody could answer: messages go to the error
+// output, questions are answered No and every other dialog is cancelled.
+class UnattendedDialogs : public Dialogs
+{
+public:
+    void message(QWidget *parent, const QString &text, const QString &title) override;
+    bool question(QWidget *parent, const QString &text, const QString &title) override;
+    QString inputBox(QWidget *parent, const QString &prompt, const QString &title,
+                     const QString &defaultText) override;
+    QString openFileName(QWidget *parent, const QString &dir, const QString &preset) override;
+    QString saveFileName(QWidget *parent, const QString &dir) override;
+    QString browseForFolder(QWidget *parent, const QString &prompt) override;
+};
