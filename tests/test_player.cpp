@@ -173,17 +173,23 @@ void TestPlayer::failuresEndTheRunWithAScreenShot()
     Session s;
     QVERIFY(s.start());
     const ScriptLine after = web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"never"_qs);
-    // A check whose text changed; then, in the same second, a link whose text
-    // differs in letter case: two failure images, none replaced.
+    // A check whose text changed; then, within seconds, a link whose text
+    // differs in letter case: a failure image each, none replaced.
     s.play({s.open(), check(u"total"_qs, u"TD"_qs, u"41.00"_qs), after});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY(s.log().contains("Step: 2, =>failed\n"_L1));
+    QVERIFY(s.logEnds(u" saved !!!!!!\n"_qs));
+    // Found, then gone from the page before the click.
+    s.play({s.open(), web(u"vanish"_qs, u"INPUT"_qs, u"onclick"_qs, u"x"_qs), after});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.log().contains("Step: 2, =>failed - cannot find object\n"_L1));
+    QCOMPARE(s.events(), u"vanished"_qs);
     s.play({s.open(), web(u"next page"_qs, u"A"_qs, u"onclick"_qs), after});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
 
     const QStringList shots = s.images(u"fail_*_.bmp"_qs);
-    QCOMPARE(shots.size(), 2);
-    const QString shot = s.f.images() + u'/' + shots[1];
+    QCOMPARE(shots.size(), 3);
+    const QString shot = s.f.images() + u'/' + shots[2];
     QVERIFY(!QImage(shot).isNull());
     const QString log = readAll(s.k.g.gLogFile);
     QVERIFY2(log.endsWith(u"Step: 2, =>failed - cannot find object\r\n\r\n"
