@@ -78,14 +78,17 @@
         return new Error(el.tagName + ' has no member ' + member);
     }
 
+    // Text after the last "/" of the path of an absolute address (src and
+    // href give them resolved), without query and fragment.
     function fileName(address) {
-        let path;
-        try {
-            path = new URL(address, document.baseURI).pathname;
-        } catch (e) {
-            path = String(address);
-        }
-        return path.substring(path.lastIndexOf('/') + 1);
+        let end = address.length;
+        const hash = address.indexOf('#');
+        if (hash >= 0)
+            end = hash;
+        const query = address.lastIndexOf('?', end - 1);
+        if (query >= 0)
+            end = query;
+        return address.substring(address.lastIndexOf('/', end - 1) + 1, end);
     }
 
     // The "visible" border and background: what the user sees, read from the
@@ -305,8 +308,12 @@
         const n = all.length;
         for (let i = 0; i < n; ++i) {
             const el = all[i];
+            const t = el.tagName;
+            // Upper-casing only names that can match (HTML ones already are).
+            if (t !== tag && (t.length !== tag.length || t.toUpperCase() !== tag))
+                continue;
             try {
-                if (String(el.tagName).toUpperCase() === tag && matches(el, tag, identity))
+                if (matches(el, tag, identity))
                     return handle(el);
             } catch (e) {
                 // not this one
