@@ -3,9 +3,11 @@
 
 #include "platform/BrowserElement.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 
@@ -14,7 +16,17 @@ class TestBrowser : public QObject
 {
     Q_OBJECT
 public:
-    static void initMain() { initTestEnvironment(); }
+    static void initMain()
+    {
+        // The browser profile must leave the user's home folder alone.
+        qputenv("HOME", home().path().toLocal8Bit());
+        initTestEnvironment();
+    }
+    static QTemporaryDir &home()
+    {
+        static QTemporaryDir dir;
+        return dir;
+    }
 
 private slots:
     void initTestCase();
@@ -52,6 +64,8 @@ void TestBrowser::cleanupTestCase()
 {
     delete m_b;
     delete m_server;
+    QCOMPARE(QDir(home().path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 bool TestBrowser::load(BrowserElement &b, const QUrl &url)
@@ -366,6 +380,21 @@ void TestBrowser::pageDialogs()
     const BrowserElement::Result r = m_b->callAgent(QStringLiteral("test.alerting"), {}, 5000);
     QVERIFY2(r.ok, qPrintable(r.error));
     QCOMPARE(r.value, QJsonValue(true));
+
+    // Shown to a person who takes longer than the call's time limit: the
+    // call waits for the answer, it does not report a stuck page.
+    m_b->setSilent(false);
+    BrowserElement::setPageDialogHandler(
+        [](BrowserElement *, BrowserElement::PageDialog kind, const QString &, const QString &,
+           QString *) {
+            QTest::qWait(600);
+            return kind == BrowserElement::PageDialog::Confirm;
+        });
+    const BrowserElement::Result slow = m_b->callAgent(QStringLiteral("test.alerting"), {}, 300);
+    QVERIFY2(slow.ok, qPrintable(slow.error));
+    QCOMPARE(slow.value, QJsonValue(true));
+    BrowserElement::setPageDialogHandler({});
+    m_b->setSilent(true);
 }
 
 void TestBrowser::errorPageAndBack()

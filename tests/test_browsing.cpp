@@ -290,6 +290,12 @@ void TestBrowsing::popupsStackAndClose()
     QCOMPARE(first->geometry(), m_win->wbMyBrowser->rect());
     QCOMPARE(lines(), QString()); // opening is not recorded
 
+    // The hidden main browser's notifications act on the shown pop-up.
+    m_win->TxtURL->setText(QStringLiteral("typed"));
+    main->Navigate2(url(QStringLiteral("/popup.html?again=1")));
+    QTRY_VERIFY_WITH_TIMEOUT(!main->Busy(), 20000);
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
+
     // A window requested by the pop-up opens in the pop-up itself.
     m_k->g.gMode.clear();
     m_k->GoToPage(url(QStringLiteral("/popup.html")));

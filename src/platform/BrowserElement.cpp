@@ -373,6 +373,8 @@ void BrowserElement::pollReady()
         m_readyPoll.stop();
         return;
     }
+    if (m_dialogDepth > 0)
+        m_readySince.restart();
     if (m_readySince.elapsed() > kReadyCapMs) {
         // No answer at all: the page's script is stuck.
         if (m_pollPending)
@@ -392,6 +394,7 @@ void BrowserElement::pollReady()
             if (!self || serial != self->m_navSerial)
                 return;
             self->m_pollPending = false;
+            self->m_unresponsive = false;
             const QString s = v.toString();
             bool ready = v.typeId() != QMetaType::QString || s == QLatin1String("none");
             if (!ready) {
@@ -467,7 +470,12 @@ bool BrowserElement::pageDialog(PageDialog kind, const QString &message,
         return true;
     }
     QString answer = defaultText;
+    // The time a person takes to answer is not the page being stuck.
+    QPointer<BrowserElement> self(this);
+    ++m_dialogDepth;
     const bool ok = handler(this, kind, message, defaultText, &answer);
+    if (self)
+        --m_dialogDepth;
     if (text)
         *text = answer;
     return ok;
@@ -518,7 +526,12 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
     if (!call->done) {
         QTimer timer;
         timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        connect(&timer, &QTimer::timeout, &loop, [&timer, &loop, self] {
+            if (self && self->m_dialogDepth > 0)
+                timer.start(); // the page waits for the user, it is not stuck
+            else
+                loop.quit();
+        });
         connect(m_page, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
         connect(m_page, &QObject::destroyed, &loop, &QEventLoop::quit);
         timer.start(timeoutMs);

@@ -164,6 +164,7 @@ private:
     bool m_inNewWindow = false;
     bool m_started = false;     // the engine has started the requested load
     bool m_pollPending = false;
+    int m_dialogDepth = 0;      // page dialogs being shown now
     int m_documentSerial = 0;
     quint64 m_navSerial = 0;
     quint64 m_requestSerial = 0;
