@@ -172,7 +172,7 @@ void TestBrowsing::addressBarAndRecordedLines()
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
 
     m_win->CmdBack->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_k->browser()->Busy(), 20000);
+    QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
 
     // Enter in an empty box navigates (to a blank page) and records.
@@ -194,7 +194,7 @@ void TestBrowsing::addressBarAndRecordedLines()
     m_win->TxtURL->setText(url(QStringLiteral("/page1.html")));
     m_win->CmdGo->click();
     m_win->CmdBack->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_k->browser()->Busy(), 20000);
+    QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
     QCOMPARE(m_win->TxtURL->text(), QStringLiteral("about:blank"));
     QCOMPARE(lines(), QString());
 
@@ -272,8 +272,8 @@ void TestBrowsing::popupsStackAndClose()
     m_k->g.gMode = QStringLiteral("record");
     m_dialogs.expect(QStringLiteral("message"));
     click(0, "A", "Target");
-    QTRY_COMPARE_WITH_TIMEOUT(m_k->w.ix, 1, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(m_dialogs.allAnswered(), 20000);
+    QVERIFY(waitUntil([&] { return m_k->w.ix == 1; }));
+    QVERIFY(waitUntil([&] { return m_dialogs.allAnswered(); }));
     QVERIFY(m_dialogs.shown.last().startsWith(
         QStringLiteral("message|Pop-up|This window would normally be in a pop-up. Click on OK to "
                        "continue. To return to the previous window, click on 'close' above")));
@@ -293,26 +293,25 @@ void TestBrowsing::popupsStackAndClose()
     // The hidden main browser's notifications act on the shown pop-up.
     m_win->TxtURL->setText(QStringLiteral("typed"));
     main->Navigate2(url(QStringLiteral("/popup.html?again=1")));
-    QTRY_VERIFY_WITH_TIMEOUT(!main->Busy(), 20000);
+    QVERIFY(waitUntil([&] { return !main->Busy(); }));
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
 
     // A window requested by the pop-up opens in the pop-up itself.
     m_k->g.gMode.clear();
     m_k->GoToPage(url(QStringLiteral("/popup.html")));
     click(1, "BUTTON", "Open");
-    QTRY_COMPARE_WITH_TIMEOUT(first->LocationURL(), url(QStringLiteral("/dialogs.html")), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!first->Busy(), 20000);
+    QVERIFY(waitUntil([&] { return first->LocationURL() == url(QStringLiteral("/dialogs.html")); }));
+    QVERIFY(waitUntil([&] { return !first->Busy(); }));
     QCOMPARE(m_k->w.ix, 1);
 
     // window.open from the main browser, not recording: no message. A page
     // opening thirty windows at once gets one (requests in a quick series
     // after the last pop-up count as part of it, hence the pause).
-    QTest::qWait(400);
+    waitUntil([] { return false; }, 400);
     click(0, "BUTTON", "Flood");
-    QTRY_COMPARE_WITH_TIMEOUT(m_k->w.ix, 2, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_k->browser()->Busy(), 20000);
-    QTest::qWait(1500);
-    QCOMPARE(m_k->w.ix, 2);
+    QVERIFY(waitUntil([&] { return m_k->w.ix == 2; }));
+    QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
+    QVERIFY(!waitUntil([&] { return m_k->w.ix != 2; }, 1500));
     QCOMPARE(m_k->wbMyBrowser.size(), 3);
     QVERIFY(first->isHidden());
     QVERIFY(m_k->browser()->LocationURL().startsWith(url(QStringLiteral("/members.html?n="))));
@@ -347,7 +346,7 @@ void TestBrowsing::pageDialogsThroughDialogs()
         QVariant result;
         m_k->browser()->page()->runJavaScript(QStringLiteral("run()"),
                                               [&result](const QVariant &v) { result = v; });
-        if (!QTest::qWaitFor([&] { return result.isValid(); }, 10000))
+        if (!waitUntil([&] { return result.isValid(); }, 10000))
             return QStringLiteral("TIMEOUT");
         return result.toString();
     };
@@ -375,7 +374,7 @@ void TestBrowsing::crashedRendererLeavesKestrelUsable()
     m_k->GoToPage(url(QStringLiteral("/page1.html")));
     QSignalSpy terminated(m_k->browser()->page(), &QWebEnginePage::renderProcessTerminated);
     m_k->GoToPage(QStringLiteral("chrome://crash"));
-    QTRY_VERIFY_WITH_TIMEOUT(!terminated.isEmpty(), 20000);
+    QVERIFY(waitUntil([&] { return !terminated.isEmpty(); }));
     QVERIFY(!m_k->browser()->Busy());
     QCOMPARE(m_win->LblSts->text(), QString());
     m_win->TxtURL->setText(url(QStringLiteral("/page2.html")));

@@ -474,8 +474,10 @@ bool BrowserElement::pageDialog(PageDialog kind, const QString &message,
     QPointer<BrowserElement> self(this);
     ++m_dialogDepth;
     const bool ok = handler(this, kind, message, defaultText, &answer);
-    if (self)
+    if (self) {
         --m_dialogDepth;
+        m_dialogEnded.start();
+    }
     if (text)
         *text = answer;
     return ok;
@@ -526,9 +528,13 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
     if (!call->done) {
         QTimer timer;
         timer.setSingleShot(true);
-        connect(&timer, &QTimer::timeout, &loop, [&timer, &loop, self] {
-            if (self && self->m_dialogDepth > 0)
-                timer.start(); // the page waits for the user, it is not stuck
+        connect(&timer, &QTimer::timeout, &loop, [&timer, &loop, self, timeoutMs] {
+            // While a page dialog waits for the user, and for a full time
+            // limit after it, the page is not stuck.
+            if (self && (self->m_dialogDepth > 0
+                         || (self->m_dialogEnded.isValid()
+                             && self->m_dialogEnded.elapsed() < timeoutMs)))
+                timer.start();
             else
                 loop.quit();
         });

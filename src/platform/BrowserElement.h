@@ -171,6 +171,7 @@ private:
     qint64 m_navStartedMs = 0;
     qint64 m_newWindowQuietUntil = 0;
     QElapsedTimer m_readySince;
+    QElapsedTimer m_dialogEnded;
     QTimer m_readyPoll;
     QTimer m_startWatch;
     QList<QMetaObject::Connection> m_pageConnections;

@@ -4,6 +4,8 @@
 #include "settings/Settings.h"
 
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -38,4 +40,22 @@ void TestFolders::writeSettings(const QString &gFile) const
     s.setValue(QStringLiteral("gDftLogDir"), logs());
     s.endGroup();
     s.sync();
+}
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer poll, deadline;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    poll.start(2);
+    deadline.setSingleShot(true);
+    deadline.start(timeoutMs);
+    loop.exec();
+    return condition();
 }

@@ -3,8 +3,15 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // Sets the browser environment for a test executable; call from initMain().
 void initTestEnvironment();
+
+// Runs the event loop until condition() holds or timeoutMs pass; true when it
+// holds. Unlike QTest::qWait and the QTRY macros it never sleeps between
+// events, which would slow page loads down many times over.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000);
 
 // Fresh folders for one test: settings (XDG_CONFIG_HOME), the working copy
 // (tmp), scripts, images and logs. Nothing is written to $HOME.
