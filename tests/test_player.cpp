@@ -287,6 +287,16 @@ void TestPlayer::navigationAndPopupSteps()
     QCOMPARE(s.k.w.ix, 0);
     QCOMPARE(s.k.wbMyBrowser.size(), 1);
     QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
+
+    // A run that leaves a pop-up open; the next Play closes it first.
+    s.play({web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QCOMPARE(s.k.w.ix, 1);
+    s.k.DoPlay();
+    QCOMPARE(s.k.w.ix, 0);
+    QCOMPARE(s.k.wbMyBrowser.size(), 1);
+    QVERIFY(s.k.browser()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
 }
 
 void TestPlayer::manualStepPausesAndResumes()
