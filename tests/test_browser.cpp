@@ -266,6 +266,13 @@ void TestBrowser::busyUntilReadyAndNotifications()
     QCOMPARE(progress.last().mid(1), (QVariantList{0, 0}));
     QCOMPARE(m_b->callAgent(QStringLiteral("ready")).value, QJsonValue(true));
 
+    // Within the document: no load, but complete all the same.
+    complete.clear();
+    m_b->Navigate2(url + QStringLiteral("#cell"));
+    QVERIFY(waitUntil([&] { return !m_b->Busy(); }));
+    QCOMPARE(complete.size(), 1);
+    QCOMPARE(m_b->LocationURL(), url + QStringLiteral("#cell"));
+
     // A scheme-less address is completed as an address bar does.
     const QString bare = QStringLiteral("127.0.0.1:%1/members.html").arg(m_server->serverPort());
     m_b->Navigate2(bare);

@@ -32,6 +32,9 @@ namespace {
 constexpr int kReadyCapMs = 3000;
 // A navigation the engine never starts (an address it refuses) ends Busy.
 constexpr int kStartWatchMs = 3000;
+// A navigation request that changed the address without a load after this
+// long stayed within its document.
+constexpr int kSameDocumentMs = 50;
 // A request of element 0 this soon after the last one (opened or dropped)
 // belongs to the same series, which opens one window.
 constexpr int kNewWindowQuietMs = 250;
@@ -206,6 +209,7 @@ void BrowserElement::attachPage()
                 &BrowserElement::onRendererTerminated),
         connect(m_page, &QWebEnginePage::newWindowRequested, this,
                 &BrowserElement::onNewWindowRequested),
+        connect(m_page, &QWebEnginePage::urlChanged, this, &BrowserElement::onUrlChanged),
     };
     setPage(m_page);
     // It may be inside one of its own callbacks, so it goes later.
@@ -321,6 +325,22 @@ void BrowserElement::onLoadStarted()
     m_readyPoll.stop();
     m_startWatch.stop();
     emit BeforeNavigate2(m_index, m_page->requestedUrl().toString());
+}
+
+void BrowserElement::onUrlChanged()
+{
+    // A requested navigation within the document (to a fragment, back over
+    // a pushState) loads nothing: it is complete once the address changed.
+    if (!m_busy || m_started)
+        return;
+    const quint64 request = m_requestSerial;
+    QTimer::singleShot(kSameDocumentMs, this, [this, request] {
+        if (!m_busy || m_started || request != m_requestSerial || m_page->isLoading())
+            return;
+        emit BeforeNavigate2(m_index, LocationURL());
+        completeNavigation();
+        endBusy();
+    });
 }
 
 void BrowserElement::onLoadProgress(int progress)

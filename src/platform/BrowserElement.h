@@ -142,6 +142,7 @@ private:
     void beginRequest();
     void probeRenderer(const QUrl &url);
     void onLoadStarted();
+    void onUrlChanged();
     void onLoadProgress(int progress);
     void onLoadFinished(bool ok);
     void onAgentMessage(const QString &event, double timeOrigin);
