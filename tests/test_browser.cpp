@@ -23,6 +23,8 @@ public:
     {
         // The browser profile must leave the user's home folder alone.
         qputenv("HOME", home().path().toLocal8Bit());
+        // Qt's own shader cache (on X) is not the browser's doing.
+        qputenv("QT_DISABLE_SHADER_DISK_CACHE", "1");
         initTestEnvironment();
     }
     static QTemporaryDir &home()

@@ -28,7 +28,9 @@ void Kestrel::Web_V1_NewWindow(const QString &URL, bool &Processed)
     GoToPage(URL);
     if (!m_view)
         return;
-    m_view->setCloseVisible(true);
+    // Unless the pop-up was closed while it loaded.
+    if (w.ix > 0)
+        m_view->setCloseVisible(true);
     Sleep(1000);
     if (g.gMode == QLatin1String("record"))
         m_dialogs.message(m_view->window(),
