@@ -3,6 +3,7 @@
 #include "app/MainView.h"
 #include "app/WorkingState.h"
 #include "platform/HookManager.h"
+#include "recorder/PageEvents.h"
 
 #include <QObject>
 #include <QTimer>
@@ -99,6 +100,18 @@ public:
     bool workingCopyFailureShown = false;
     // A log-file failure was noted in the log window during this run.
     bool logFailureReported = false;
+
+    // Recorder (src/recorder).
+    void hookBrowser();
+    // Called by name by the page forwarders ("main", the event name) and by
+    // the keyboard hook ("", "altkey").
+    Q_INVOKABLE void ProcessWebEvent(QString sWebObject, QString sWebMethod);
+    void CmdRecord_Click();
+    void CmdManual_Click();
+    void CmdSnapshot_Click();
+    void CmdCheck_Click();
+    // The forwarders on the browser elements' documents and their reports.
+    PageEvents pageEvents;
 
     // Windows that exist once, created on first use.
     FrmLog *frmLog();

@@ -1,5 +1,6 @@
 #include "platform/BrowserElement.h"
 
+#include "platform/PageBridge.h"
 #include "platform/Screen.h"
 
 #include <QCoreApplication>
@@ -75,6 +76,10 @@ const QList<QWebEngineScript> &agentScripts()
             if (source.isEmpty())
                 continue;
             source.replace(QStringLiteral("@@KESTREL_TOKEN@@"), agentToken());
+            // The recorder's channel client, inside the recorder's closure
+            // where the page cannot replace it.
+            source.replace(QStringLiteral("/*@@QWEBCHANNEL@@*/"),
+                           readResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")));
             QWebEngineScript s;
             s.setName(QStringLiteral("kestrel-agent-%1").arg(QLatin1String(part)));
             s.setSourceCode(source);
@@ -195,6 +200,7 @@ void BrowserElement::attachPage()
     for (const QMetaObject::Connection &c : std::as_const(m_pageConnections))
         disconnect(c);
     m_page = new AgentPage(profile(), this);
+    PageBridge::install(this, m_page);
     m_pageConnections = {
         connect(m_page, &QWebEnginePage::loadingChanged, this,
                 [this](const QWebEngineLoadingInfo &info) {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QPointer>
 #include <QTimer>
@@ -135,6 +136,9 @@ signals:
     // Element 0 only; set processed to keep the engine from opening a window.
     // A window requested by any other element opens in that element.
     void NewWindow(int index, const QString &url, bool &processed);
+    // A recorder forwarder of this element's document reported an event
+    // (platform/PageBridge.h).
+    void PageEvent(int index, const QString &token, const QJsonObject &snapshot);
 
 private:
     friend class AgentPage;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 
 class BrowserElement;
 
@@ -10,6 +11,9 @@ struct PageObject
 {
     QPointer<BrowserElement> browser;
     int handle = 0;
+    // The recorder's id of the document the handle belongs to (handles are
+    // numbered per document); empty when not known.
+    QString document;
 
     bool isNull() const { return handle == 0 || browser.isNull(); }
 };

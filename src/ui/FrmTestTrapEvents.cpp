@@ -160,6 +160,10 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     connect(TxtURL, &QLineEdit::returnPressed, &m_k, [this] { m_k.TxtURL_KeyDown(13, 0); });
     connect(CmdPlay, &QPushButton::clicked, &m_k, &Kestrel::DoPlay);
     connect(CmdStop, &QPushButton::clicked, &m_k, &Kestrel::CmdStop_Click);
+    connect(CmdRecord, &QPushButton::clicked, &m_k, &Kestrel::CmdRecord_Click);
+    connect(CmdManual, &QPushButton::clicked, &m_k, &Kestrel::CmdManual_Click);
+    connect(CmdSnapshot, &QPushButton::clicked, &m_k, &Kestrel::CmdSnapshot_Click);
+    connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::CmdCheck_Click);
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);
