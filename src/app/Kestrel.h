@@ -102,7 +102,6 @@ public:
     bool logFailureReported = false;
 
     // Recorder (src/recorder).
-    void hookBrowser();
     // Called by name by the page forwarders ("main", the event name) and by
     // the keyboard hook ("", "altkey").
     Q_INVOKABLE void ProcessWebEvent(QString sWebObject, QString sWebMethod);

@@ -100,6 +100,33 @@ QString jsonLiteral(const QJsonValue &v)
     return QString::fromUtf8(a.mid(1, a.size() - 2));
 }
 
+// The script that runs one agent function; its value is the JSON answer.
+QString agentCall(const QString &name, const QJsonArray &args)
+{
+    return QStringLiteral("(function(){try{var a=window.__kestrel;"
+                          "if(!a||typeof a.call!=='function')"
+                          "return '{\"ok\":false,\"error\":\"no page agent in this document\"}';"
+                          "return a.call(%1,%2);}catch(e){"
+                          "return '{\"ok\":false,\"error\":\"the page agent failed\"}';}})()")
+        .arg(jsonLiteral(name), QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));
+}
+
+BrowserElement::Result agentResult(const QVariant &answer)
+{
+    BrowserElement::Result r;
+    if (answer.typeId() != QMetaType::QString) {
+        r.error = QStringLiteral("no page agent in this document");
+        return r;
+    }
+    const QJsonObject o = QJsonDocument::fromJson(answer.toString().toUtf8()).object();
+    r.ok = o.value(QLatin1String("ok")).toBool();
+    if (r.ok)
+        r.value = o.value(QLatin1String("value"));
+    else
+        r.error = o.value(QLatin1String("error")).toString(QStringLiteral("the page agent failed"));
+    return r;
+}
+
 } // namespace
 
 // The page of one browser element: the agent, the page dialogs, the agent's
@@ -532,14 +559,7 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
     };
     auto call = std::make_shared<Call>();
     QPointer<BrowserElement> self(this);
-    const QString script =
-        QStringLiteral("(function(){try{var a=window.__kestrel;"
-                       "if(!a||typeof a.call!=='function')"
-                       "return '{\"ok\":false,\"error\":\"no page agent in this document\"}';"
-                       "return a.call(%1,%2);}catch(e){"
-                       "return '{\"ok\":false,\"error\":\"the page agent failed\"}';}})()")
-            .arg(jsonLiteral(name),
-                 QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));
+    const QString script = agentCall(name, args);
 
     QEventLoop loop;
     call->loop = &loop;
@@ -584,17 +604,21 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
         }
         return r;
     }
-    if (call->value.typeId() != QMetaType::QString) {
-        r.error = QStringLiteral("no page agent in this document");
-        return r;
+    return agentResult(call->value);
+}
+
+void BrowserElement::callAgentAsync(const QString &name, const QJsonArray &args,
+                                    std::function<void(const Result &)> done)
+{
+    if (m_rendererGone || m_unresponsive) {
+        Result r;
+        r.error = m_rendererGone ? QStringLiteral("the page's renderer has ended")
+                                 : QStringLiteral("the page is not responding");
+        done(r);
+        return;
     }
-    const QJsonObject o = QJsonDocument::fromJson(call->value.toString().toUtf8()).object();
-    r.ok = o.value(QLatin1String("ok")).toBool();
-    if (r.ok)
-        r.value = o.value(QLatin1String("value"));
-    else
-        r.error = o.value(QLatin1String("error")).toString(QStringLiteral("the page agent failed"));
-    return r;
+    m_page->runJavaScript(agentCall(name, args), QWebEngineScript::MainWorld,
+                          [done](const QVariant &v) { done(agentResult(v)); });
 }
 
 BrowserElement::Result BrowserElement::getMember(int handle, const QString &member)

@@ -70,6 +70,12 @@ public:
     // answer in time (a script in an endless loop, a dead renderer) gives an
     // error, and later calls fail at once until the page answers again.
     Result callAgent(const QString &name, const QJsonArray &args = {}, int timeoutMs = 10000);
+    // The same without waiting: done gets the result when the page answers
+    // (an error at once when it cannot). For callers inside the engine's own
+    // notifications (NavigateComplete2), where a waiting call would never be
+    // answered.
+    void callAgentAsync(const QString &name, const QJsonArray &args,
+                        std::function<void(const Result &)> done);
 
     // Browser members (the meanings the program relies on).
     // An address without a scheme is completed the way a browser's address

@@ -13,7 +13,7 @@ struct PageObject
     int handle = 0;
     // The recorder's id of the document the handle belongs to (handles are
     // numbered per document); empty when not known.
-    QString document;
+    QString document = {};
 
     bool isNull() const { return handle == 0 || browser.isNull(); }
 };

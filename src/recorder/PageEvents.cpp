@@ -2,6 +2,8 @@
 
 #include "platform/BrowserElement.h"
 
+#include <algorithm>
+
 PageEvents::PageEvents()
 {
     m_timer.setSingleShot(true);
@@ -9,14 +11,37 @@ PageEvents::PageEvents()
     m_timer.callOnTimeout([this] { deliver(); });
 }
 
-void PageEvents::setForwarders(BrowserElement *browser, const QString &document,
-                               Forwarders forwarders)
+QString PageEvents::addPending(BrowserElement *browser, Forwarders forwarders)
 {
+    const QString key = QStringLiteral("pending-%1").arg(++m_pendingSerial);
     QList<Document> &docs = m_documents[browser];
-    docs.removeIf([&](const Document &d) { return d.id == document; });
-    docs.append({document, std::move(forwarders)});
+    docs.append({key, std::move(forwarders)});
     while (docs.size() > kDocumentsKept)
         docs.removeFirst();
+    return key;
+}
+
+void PageEvents::adopt(const BrowserElement *browser, const QString &key, const QString &document)
+{
+    const auto it = m_documents.find(browser);
+    if (it == m_documents.end())
+        return;
+    QList<Document> &docs = it.value();
+    const bool present = std::any_of(docs.cbegin(), docs.cend(),
+                                     [&](const Document &d) { return d.id == key; });
+    if (!present)
+        return;
+    docs.removeIf([&](const Document &d) { return d.id == document; });
+    for (Document &d : docs)
+        if (d.id == key)
+            d.id = document;
+}
+
+void PageEvents::drop(const BrowserElement *browser, const QString &key)
+{
+    const auto it = m_documents.find(browser);
+    if (it != m_documents.end())
+        it.value().removeIf([&](const Document &d) { return d.id == key; });
 }
 
 bool PageEvents::watch(const BrowserElement *browser)
@@ -43,14 +68,6 @@ bool PageEvents::handledAll(const BrowserElement *browser, const QString &docume
     return it != m_handled.constEnd() && it->first == document && it->second >= count;
 }
 
-int PageEvents::forwarderCount(const BrowserElement *browser, const QString &document) const
-{
-    for (const Document &d : m_documents.value(browser))
-        if (d.id == document)
-            return int(d.forwarders.size());
-    return 0;
-}
-
 std::shared_ptr<clsForward> PageEvents::find(const BrowserElement *browser,
                                              const QString &token) const
 {
@@ -63,9 +80,10 @@ std::shared_ptr<clsForward> PageEvents::find(const BrowserElement *browser,
     return nullptr;
 }
 
-void PageEvents::receive(BrowserElement *browser, const QString &token, const QJsonObject &snapshot)
+void PageEvents::receive(BrowserElement *browser, const QString &token, const QJsonObject &snapshot,
+                         bool shown)
 {
-    m_queue.enqueue({browser, token, snapshot});
+    m_queue.enqueue({browser, token, snapshot, shown});
     if (!m_delivering)
         m_timer.start();
 }
@@ -81,19 +99,14 @@ void PageEvents::deliver()
             continue;
         // Held while it runs: a hookBrowser inside may replace the set.
         if (const std::shared_ptr<clsForward> f = find(r.browser, r.token)) {
-            m_currentBrowser = r.browser;
-            m_current = r.snapshot;
+            m_current = {r.browser, r.snapshot};
+            m_hasCurrent = r.shown;
             f->My_Default_Method();
-            m_currentBrowser = nullptr;
-            m_current = {};
+            m_hasCurrent = false;
+            m_current = {nullptr, {}};
         }
         m_handled.insert(r.browser, {r.snapshot.value(QLatin1String("doc")).toString(),
                                      r.snapshot.value(QLatin1String("seq")).toInt()});
     }
     m_delivering = false;
-}
-
-const QJsonObject *PageEvents::currentEvent(const BrowserElement *browser) const
-{
-    return browser && browser == m_currentBrowser ? &m_current : nullptr;
 }

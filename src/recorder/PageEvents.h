@@ -33,27 +33,38 @@ public:
 
     using Forwarders = QHash<QString, std::shared_ptr<clsForward>>;
 
-    // The forwarders now on one document of browser, by token. They replace
-    // the ones set on that document before (a document keeps its last
-    // forwarder per event); those of the element's earlier documents stay
-    // while such a document may still be shown again (going back).
-    void setForwarders(BrowserElement *browser, const QString &document, Forwarders forwarders);
+    // Forwarders being handed to the document now shown in browser, by
+    // token; they answer at once, before the page has said which document
+    // took them. Returns the key for adopt and drop.
+    QString addPending(BrowserElement *browser, Forwarders forwarders);
+    // The document that took them: they replace the ones it had (a document
+    // keeps its last forwarder per event). Those of the element's earlier
+    // documents stay while such a document may be shown again (going back).
+    void adopt(const BrowserElement *browser, const QString &key, const QString &document);
+    // The page took none of them.
+    void drop(const BrowserElement *browser, const QString &key);
     // True the first time for browser: its reports must then be connected to
     // deliver (and its end to forget).
     bool watch(const BrowserElement *browser);
     void forget(const BrowserElement *browser);
-    // Forwarders held for one document of browser.
-    int forwarderCount(const BrowserElement *browser, const QString &document) const;
 
     // A report has come; it is handled as soon as the event loop runs.
-    void receive(BrowserElement *browser, const QString &token, const QJsonObject &snapshot);
+    // shown: browser was the element shown when its page sent it (by the
+    // time it is handled a pop-up the click opened may be shown instead).
+    void receive(BrowserElement *browser, const QString &token, const QJsonObject &snapshot,
+                 bool shown);
 
     // Whether every report that browser's document had made when it said it
     // had made `count` reports has been handled.
     bool handledAll(const BrowserElement *browser, const QString &document, int count) const;
 
-    // The event browser's document is dispatching now, or null.
-    const QJsonObject *currentEvent(const BrowserElement *browser) const;
+    // The event being handled now, if the shown element's document sent it.
+    struct Event
+    {
+        BrowserElement *browser;
+        QJsonObject snapshot;
+    };
+    const Event *currentEvent() const { return m_hasCurrent ? &m_current : nullptr; }
 
     // Documents of one element whose forwarders are kept.
     static constexpr int kDocumentsKept = 16;
@@ -69,6 +80,7 @@ private:
         QPointer<BrowserElement> browser;
         QString token;
         QJsonObject snapshot;
+        bool shown;
     };
     std::shared_ptr<clsForward> find(const BrowserElement *browser, const QString &token) const;
     void deliver();
@@ -79,7 +91,8 @@ private:
     QHash<const BrowserElement *, QPair<QString, int>> m_handled;
     QQueue<Report> m_queue;
     QTimer m_timer;
+    int m_pendingSerial = 0;
     bool m_delivering = false;
-    const BrowserElement *m_currentBrowser = nullptr;
-    QJsonObject m_current;
+    Event m_current{nullptr, {}};
+    bool m_hasCurrent = false;
 };

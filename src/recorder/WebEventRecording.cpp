@@ -1,18 +1,12 @@
-// Page instrumentation (hookBrowser) and web event recording
-// (ProcessWebEvent): page events become highlights and script lines.
+// Web event recording: page events become highlights and script lines.
 #include "app/Kestrel.h"
 
 #include "platform/BrowserElement.h"
 #include "recorder/WebSource.h"
 #include "script/ScriptWriter.h"
 
-#include <QJsonArray>
-#include <QUuid>
 
 namespace {
-
-const char *const kPageEvents[] = {"onclick", "onkeydown", "onfocusout", "onmouseover",
-                                   "onmouseout"};
 
 bool isRecording(const QString &mode)
 {
@@ -20,44 +14,6 @@ bool isRecording(const QString &mode)
 }
 
 } // namespace
-
-void Kestrel::hookBrowser()
-{
-    BrowserElement *b = browser();
-    if (isRecording(g.gMode) && b) {
-        // Reports of this element's documents reach its forwarders.
-        if (pageEvents.watch(b)) {
-            connect(b, &BrowserElement::PageEvent, this,
-                    [this, b](int, const QString &token, const QJsonObject &snapshot) {
-                        pageEvents.receive(b, token, snapshot);
-                    });
-            connect(b, &QObject::destroyed, this, [this, b] { pageEvents.forget(b); });
-        }
-
-        PageEvents::Forwarders forwarders;
-        QJsonArray handlers;
-        for (const char *event : kPageEvents) {
-            auto f = std::make_shared<clsForward>();
-            f->Set_Destination(QStringLiteral("main"), QLatin1String(event), this,
-                               QStringLiteral("ProcessWebEvent"));
-            // The document knows its forwarder by this token; another
-            // document cannot guess it.
-            const QString token = QUuid::createUuid().toString(QUuid::Id128);
-            forwarders.insert(token, f);
-            handlers.append(QJsonObject{{QStringLiteral("event"), QLatin1String(event)},
-                                        {QStringLiteral("token"), token}});
-        }
-        // A document that did not take the new forwarders keeps its old ones.
-        const BrowserElement::Result r =
-            b->callAgent(QStringLiteral("hookBrowser"), QJsonArray{QJsonValue(handlers)});
-        if (r.ok) {
-            const QString document = r.value.toObject().value(QLatin1String("doc")).toString();
-            pageEvents.setForwarders(b, document, std::move(forwarders));
-        }
-    }
-    if (m_view && m_view->recordMouseChecked())
-        HookManager::instance().HookInstall(this, HookManager::Mouse);
-}
 
 void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 {
@@ -69,12 +25,12 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         sWebMethod = QStringLiteral("onclick");
         src = WebSource::readNow(w.webobj);
     } else {
-        // The event the document of the element shown now is dispatching;
-        // one of another element's documents is not this window's event.
-        const QJsonObject *event = pageEvents.currentEvent(browser());
+        // The event the document of the shown element dispatched; another
+        // element's document is not this window's.
+        const PageEvents::Event *event = pageEvents.currentEvent();
         if (!event)
             return;
-        src = WebSource(browser(), *event);
+        src = WebSource(event->browser, event->snapshot);
     }
 
     QString value;
