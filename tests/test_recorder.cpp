@@ -247,11 +247,12 @@ void TestRecorder::instrumentationAndModes()
     QVERIFY(expect({R"("Web","q","INPUT","onclick","x","")"}));
     QCOMPARE(js(QStringLiteral("window.pageKeys === undefined")), true);
 
-    // One the page sets afterwards replaces the forwarder of that event only.
-    js(QStringLiteral("document.onclick = function () { window.pageClicks = 1; }"));
+    // Ones the page sets afterwards replace the forwarders (focus-out too,
+    // which Chromium has no handler property for) and are called instead.
+    js(QStringLiteral("document.onclick = function () { window.pageClicks = 1; };"
+                      "document.onfocusout = function (e) { window.pageLeft = e.target.id; }"));
     click(Q("qty"));
-    QVERIFY(waitUntil([&] { return js(QStringLiteral("window.pageClicks")) == 1; }));
-    QVERIFY(expect({R"("Web","q","INPUT","onfocusout","x","")"}));
+    QVERIFY(waitUntil([&] { return js(QStringLiteral("pageClicks + pageLeft")) == "1q"; }));
 
     // Leaving a field that is no INPUT writes nothing, nor does a click in a
     // frame (another document).

@@ -7,6 +7,11 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+// The highlight is only a guide: a busy page does not hold up recording long.
+constexpr int kPageWaitMs = 2000;
+} // namespace
+
 WebSource::WebSource(BrowserElement *browser, const QJsonObject &snapshot)
 {
     m_object.browser = browser;
@@ -114,7 +119,7 @@ std::optional<QJsonValue> WebSource::memberNow(const QString &name) const
 {
     if (!m_object.isNull()) {
         const BrowserElement::Result r = m_object.browser->callAgent(
-            QStringLiteral("recorderGet"), {m_object.document, m_object.handle, name});
+            QStringLiteral("recorderGet"), {m_object.document, m_object.handle, name}, kPageWaitMs);
         if (r.ok)
             return r.value;
     }
@@ -138,6 +143,7 @@ bool WebSource::write(const QString &name, const QJsonValue &value) const
     if (m_object.isNull())
         return false;
     return m_object.browser
-        ->callAgent(QStringLiteral("recorderSet"), {m_object.document, m_object.handle, name, value})
+        ->callAgent(QStringLiteral("recorderSet"), {m_object.document, m_object.handle, name, value},
+                    kPageWaitMs)
         .ok;
 }
