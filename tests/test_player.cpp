@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -139,6 +140,7 @@ private slots:
     void workingCopyMissingOrEmpty();
     void pageThatNeverFinishesLoading();
     void commandLineRun();
+    void recordedSessionPlaysBack();
 };
 
 void TestPlayer::threeStepScriptPasses()
@@ -491,6 +493,69 @@ void TestPlayer::commandLineRun()
     // The runs stored no settings.
     QCOMPARE(QSettings(ini, QSettings::IniFormat).value(u"globals/gFile"_qs).toString(),
              u"/kept.csv"_qs);
+}
+
+// A session recorded with real mouse and key input against the demo shop,
+// saved, opened and played back.
+void TestPlayer::recordedSessionPlaysBack()
+{
+    Session s;
+    HttpServer shop(u"" KESTREL_TEST_PAGES "/../../examples/site"_qs);
+    QVERIFY(s.start());
+    QVERIFY(QTest::qWaitForWindowExposed(&s.win));
+    const auto input = [&] { return s.k.browser()->focusProxy(); };
+    // As a tester clicks: onto the element from outside the page, once its
+    // recording highlight shows (the border moves what follows it).
+    const auto click = [&](const QString &id) {
+        const QString rect = u"document.getElementById('%1').getBoundingClientRect()"_qs.arg(id);
+        const auto centre = [&] {
+            const QVariantList r
+                = s.js(u"[%1.left + %1.width / 2, %1.top + %1.height / 2]"_qs.arg(rect)).toList();
+            return r.size() == 2 ? QPoint(r[0].toInt(), r[1].toInt()) : QPoint();
+        };
+        QTest::mouseMove(input(), QPoint(-5, -5));
+        QTest::mouseMove(input(), centre());
+        QVERIFY(waitUntil([&] {
+            return s.js(u"document.getElementById('%1').style.borderTopWidth"_qs.arg(id))
+                == "3px"_L1;
+        }));
+        QTest::mouseMove(input(), centre());
+        QTest::mouseClick(input(), Qt::LeftButton, {}, centre());
+    };
+    s.win.CmdRecord->click();
+    s.win.TxtURL->setText(shop.url(u"/index.html"_qs).toString());
+    s.win.CmdGo->click();
+    click(u"order"_qs);
+    QVERIFY(waitUntil([&] {
+        return s.k.browser()->LocationURL().endsWith("order.html"_L1) && !s.k.browser()->Busy();
+    }));
+    click(u"qty"_qs);
+    QTest::keyClick(input(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(input(), u"4"_qs);
+    QTest::keyClick(input(), Qt::Key_Tab);
+    click(u"send"_qs);
+    QVERIFY(waitUntil([&] {
+        return s.k.browser()->LocationURL().contains("done.html"_L1) && !s.k.browser()->Busy();
+    }));
+    s.win.CmdCheck->click();
+    click(u"total"_qs);
+    QVERIFY(waitUntil([&] { return readAll(s.k.g.gTempFile).contains("\"Check\""_L1); }));
+    s.win.CmdStop->click();
+    const QString saved = s.f.scripts() + u"/recorded.csv"_qs;
+    s.d.expect(u"save"_qs, saved);
+    s.win.mnuSaveAs->trigger();
+    const QString script = readAll(saved);
+    QVERIFY2(script.contains(R"("Web","qty","INPUT","onfocusout","4","")"_L1)
+                 && script.endsWith("\"TD\",\"check\",\"50.00\",\"\"\r\n"_L1),
+             qPrintable(script));
+
+    s.k.GoToPage(u"about:blank"_qs);
+    s.k.Open_File(saved);
+    s.k.DoPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(u"passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
+    QVERIFY(s.k.browser()->LocationURL().contains("done.html?qty=4&country=DE&"_L1));
+    QVERIFY(s.d.unexpected.isEmpty());
 }
 
 QTEST_MAIN(TestPlayer)
