@@ -8,6 +8,10 @@
 #include "ui/FrmTestTrapEvents.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QApplication>
 #include <QFile>
 #include <QJsonObject>
@@ -45,6 +49,7 @@ private slots:
     void keysChecksAndHighlight();
     void hostilePage();
     void pageCallingTheChannel();
+    void mousePressesAndAltKey();
 
 private:
     struct Session
@@ -424,6 +429,55 @@ void TestRecorder::pageCallingTheChannel()
     js(synthetic);
     settle(2);
     QVERIFY(expect({}));
+}
+
+// With "Record mouse" ticked a press on the page is a "mousedown" line in
+// twips before the page's own line; one per clock second; none left of the
+// browser or once the box is cleared. Alt in check mode checks the element
+// the mouse last went over.
+void TestRecorder::mousePressesAndAltKey()
+{
+    auto &win = m_s->win;
+    win.CmdRecord->click();
+    open(QStringLiteral("site.html"));
+    QVERIFY(shows(QStringLiteral("/site.html")));
+    win.ChkWindowsEvent->click();
+    const QPoint p = center(Q("q"));
+    QTest::mouseMove(input(), p);
+    const QPoint g = input()->mapToGlobal(p);
+    QTRY_COMPARE(win.LblMouse->text(), QStringLiteral("%1,%2").arg(g.x() * 15).arg(g.y() * 15));
+    QTest::mouseMove(input(), QPoint(-5, -5));
+    QTest::mouseMove(input(), p);
+    // Two presses early in one clock second: one line.
+    QVERIFY(waitUntil([] { return QTime::currentTime().msec() < 300; }, 2000));
+    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
+    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
+    const QString down = QStringLiteral(R"("Special","mousedown","",""," %1"," %2")")
+                             .arg(g.x() * 15).arg(g.y() * 15);
+    QVERIFY(expect({down, R"("Web","q","INPUT","onclick","","")",
+                    R"("Web","q","INPUT","onclick","","")"}));
+    // Left of the browser: a control of the window, not recorded.
+    QTest::qWait(1100);
+    QTest::mouseClick(win.TxtEvents->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    win.ChkWindowsEvent->click();
+    QCOMPARE(win.LblMouse->text(), QStringLiteral("Not Recording Mouse"));
+    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
+    // The field lost the focus to the events box: that is its only line.
+    QVERIFY(expect({R"("Web","q","INPUT","onfocusout","","")",
+                    R"("Web","q","INPUT","onclick","","")"}));
+
+    win.CmdCheck->click();
+    hover(Q("next"));
+    QTest::keyClick(input(), Qt::Key_Alt);
+    QVERIFY(expect({R"("Check","Next page","A","check","recorder/next.html","")"}));
+    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    // Outside check mode Alt is no check: it goes on to the window, which
+    // takes the focus from the field.
+    QTest::keyClick(input(), Qt::Key_Alt);
+    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
+    QVERIFY(expect({R"("Web","q","INPUT","onfocusout","","")",
+                    R"("Web","q","INPUT","onclick","","")"}));
+    QCOMPARE(k().g.gMode, QStringLiteral("record"));
 }
 
 QTEST_MAIN(TestRecorder)

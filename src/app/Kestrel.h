@@ -119,6 +119,8 @@ public:
     FrmFolders *frmFolders();
     frmHelpAbout *aboutWindow();
 
+    // Mouse recording and the Alt-key check (src/recorder).
+    void ChkWindowsEvent_Click();
     int HookProc(int eType, int nCode, int wParam, qintptr lParam, bool &bConsume) override;
 
     // Player (src/player): playback control, the step interpreter, object

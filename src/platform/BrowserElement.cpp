@@ -340,8 +340,9 @@ QString BrowserElement::LocationURL() const
 void BrowserElement::setSilent(bool silent) { m_silent = silent; }
 bool BrowserElement::Silent() const { return m_silent; }
 
-int BrowserElement::Left() const { return qRound(x() * twipsPerPixelX()); }
-int BrowserElement::Top() const { return qRound(y() * twipsPerPixelY()); }
+// Measured in the main window, not in the area the elements are stacked in.
+int BrowserElement::Left() const { return qRound(mapTo(window(), QPoint(0, 0)).x() * twipsPerPixelX()); }
+int BrowserElement::Top() const { return qRound(mapTo(window(), QPoint(0, 0)).y() * twipsPerPixelY()); }
 int BrowserElement::Width() const { return qRound(width() * twipsPerPixelX()); }
 int BrowserElement::Height() const { return qRound(height() * twipsPerPixelY()); }
 

@@ -93,7 +93,7 @@ public:
     void setSilent(bool silent);
     bool Silent() const;
     bool Visible() const { return !isHidden(); }
-    // Placement in the parent, in twips.
+    // Placement in the main window, in twips.
     int Left() const;
     int Top() const;
     int Width() const;

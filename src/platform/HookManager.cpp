@@ -83,7 +83,8 @@ bool HookManager::eventFilter(QObject *watched, QEvent *event)
     if (!watched->isWidgetType())
         return false;
     // Only input the user made; events the program posts itself are not hooked.
-    if (!event->spontaneous())
+    // (Leaving a window is reported by Qt itself, never spontaneously.)
+    if (!event->spontaneous() && event->type() != QEvent::Leave)
         return false;
     switch (event->type()) {
     case QEvent::MouseMove:
@@ -99,6 +100,9 @@ bool HookManager::eventFilter(QObject *watched, QEvent *event)
         return dispatch(Mouse, msg, reinterpret_cast<qintptr>(&info));
     }
     case QEvent::Leave: {
+        // Only leaving a window, not moving from one control to the next.
+        if (!static_cast<QWidget *>(watched)->isWindow())
+            return false;
         MouseInfoData info{};
         return dispatch(Mouse, MouseLeave, reinterpret_cast<qintptr>(&info));
     }

@@ -164,6 +164,7 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     connect(CmdManual, &QPushButton::clicked, &m_k, &Kestrel::CmdManual_Click);
     connect(CmdSnapshot, &QPushButton::clicked, &m_k, &Kestrel::CmdSnapshot_Click);
     connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::CmdCheck_Click);
+    connect(ChkWindowsEvent, &QCheckBox::clicked, &m_k, &Kestrel::ChkWindowsEvent_Click);
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);

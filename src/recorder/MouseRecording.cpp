@@ -1,0 +1,74 @@
+// Mouse presses and the Alt key, seen through the hook manager.
+#include "app/Kestrel.h"
+#include "platform/BrowserElement.h"
+#include "platform/Screen.h"
+#include "script/ScriptWriter.h"
+
+#include <QDateTime>
+#include <cmath>
+
+namespace {
+// A blank before a number that is not negative, as the script stores them.
+QString signedText(double v)
+{
+    const QString digits = QString::number(v, 'g', 15);
+    return v < 0 ? digits : QLatin1Char(' ') + digits;
+}
+} // namespace
+
+void Kestrel::ChkWindowsEvent_Click()
+{
+    if (m_view->recordMouseChecked()) {
+        HookManager::instance().HookInstall(this, HookManager::Mouse);
+    } else {
+        HookManager::instance().HookRemove(this, HookManager::Mouse);
+        m_view->setMouseLabel(QStringLiteral("Not Recording Mouse"));
+    }
+}
+
+int Kestrel::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsume)
+{
+    HookManager &hooks = HookManager::instance();
+    if (eType == HookManager::Mouse && m_view) {
+        const MouseInfoData m = hooks.MouseInfo(lParam);
+        const double x = twipsPerPixelX() * m.x;
+        // Halves to even, as the player converts them back.
+        const double y = std::nearbyint(twipsPerPixelY() * m.y);
+        switch (wParam) {
+        case HookManager::MouseLeave:
+            m_view->setMouseLabel(QStringLiteral("Mouse outside window"));
+            break;
+        case HookManager::MouseMove:
+            m_view->setMouseLabel(QString::number(x, 'g', 15) + QLatin1Char(',')
+                                  + QString::number(y, 'g', 15));
+            break;
+        case HookManager::LeftButtonDown: {
+            if (!m_view->recordMouseChecked() || g.gMode != QLatin1String("record"))
+                break;
+            // At most one press per clock second; a double click is one.
+            const QDateTime now = QDateTime::currentDateTime();
+            const QString second = QStringLiteral("hh:mm:ss");
+            if (w.lastclick.isValid() && w.lastclick.toString(second) == now.toString(second))
+                break;
+            // Presses on the controls left of the browser are not page presses.
+            if (BrowserElement *b = browser(); b && x < b->Left())
+                break;
+            AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("mousedown"),
+                             QString(), QString(), signedText(x), signedText(y));
+            w.lastclick = now;
+            break;
+        }
+        default:
+            break;
+        }
+        return 0;
+    }
+    if (eType == HookManager::Keyboard) {
+        const KeyInfoData key = hooks.KeyInfo(lParam);
+        if (g.gMode == QLatin1String("check") && key.KeyFlag && wParam == HookManager::VkAlt) {
+            ProcessWebEvent(QString(), QStringLiteral("altkey"));
+            bConsume = true;
+        }
+    }
+    return 0;
+}
