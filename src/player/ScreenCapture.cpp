@@ -65,6 +65,27 @@ QString failureImagePath(const QString &dir, const QDateTime &time)
     return dir + QStringLiteral("/fail_") + fileTimeStamp(time) + QStringLiteral("_.bmp");
 }
 
+namespace {
+
+bool openFile(QFileDevice &file, QIODevice::OpenMode mode, QString *errorText)
+{
+    if (file.open(mode))
+        return true;
+    setError(errorText, file.errorString());
+    return false;
+}
+
+bool writeBitmap(QFileDevice &file, const QImage &image, QString *errorText)
+{
+    QImageWriter writer(&file, "BMP");
+    if (writer.write(image))
+        return true;
+    setError(errorText, writer.errorString());
+    return false;
+}
+
+} // namespace
+
 bool saveBitmap(const QImage &image, const QString &path, bool replace, QString *errorText)
 {
     if (image.isNull()) {
@@ -79,41 +100,30 @@ bool saveBitmap(const QImage &image, const QString &path, bool replace, QString 
     if (replace) {
         // Written aside and renamed: an older image is replaced only by a whole one.
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            setError(errorText, file.errorString());
+        if (!openFile(file, QIODevice::WriteOnly, errorText))
             return false;
-        }
-        QImageWriter writer(&file, "BMP");
-        if (!writer.write(image)) {
-            setError(errorText, writer.errorString());
+        if (!writeBitmap(file, image, errorText)) {
             file.cancelWriting();
             return false;
         }
-        if (!file.commit()) {
-            setError(errorText, file.errorString());
-            return false;
-        }
-        return true;
+        if (file.commit())
+            return true;
+        setError(errorText, file.errorString());
+        return false;
     }
+    // Never over an existing image: a file of that name makes the open fail.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        setError(errorText, file.errorString());
+    if (!openFile(file, QIODevice::WriteOnly | QIODevice::NewOnly, errorText))
         return false;
-    }
-    QImageWriter writer(&file, "BMP");
-    if (!writer.write(image)) {
-        setError(errorText, writer.errorString());
-        file.close();
-        file.remove();
-        return false;
-    }
+    bool ok = writeBitmap(file, image, errorText);
     file.close();
-    if (file.error() != QFileDevice::NoError) {
+    if (ok && file.error() != QFileDevice::NoError) {
         setError(errorText, file.errorString());
-        file.remove();
-        return false;
+        ok = false;
     }
-    return true;
+    if (!ok)
+        file.remove();
+    return ok;
 }
 
 bool Kestrel::SaveScreenImage(const QString &path, QString *errorText)
