@@ -303,10 +303,14 @@
         }
     }
 
-    function findElement(tag, identity) {
+    // Every element that the search would accept, in search order; at most
+    // limit of them (all when limit is not given).
+    function matching(tag, identity, limit) {
+        const found = [];
+        const max = typeof limit === 'number' ? limit : Infinity;
         const all = allOf.call(document);
         const n = all.length;
-        for (let i = 0; i < n; ++i) {
+        for (let i = 0; i < n && found.length < max; ++i) {
             const el = all[i];
             const t = el.tagName;
             // Upper-casing only names that can match (HTML ones already are).
@@ -314,12 +318,17 @@
                 continue;
             try {
                 if (matches(el, tag, identity))
-                    return handle(el);
+                    found.push(el);
             } catch (e) {
                 // not this one
             }
         }
-        return 0;
+        return found;
+    }
+
+    function findElement(tag, identity) {
+        const found = matching(tag, identity, 1);
+        return found.length ? handle(found[0]) : 0;
     }
 
     // Input readiness: two animation frames after load (a hidden document
@@ -374,6 +383,7 @@
         set: setMember,
         invoke: invoke,
         findElement: findElement,
+        matching: matching,
     });
     Object.defineProperty(window, '__kestrel', {
         value: agent, writable: false, configurable: false, enumerable: false,
