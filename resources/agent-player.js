@@ -4,6 +4,9 @@
 // set through the elements' own (native) setters so that pages which track
 // field values themselves see the change, followed by the events typing or
 // choosing would fire; clicks go to the point a user would click.
+//
+// As in the core part, every built-in used later is taken now, before any
+// script of the page runs.
 (function () {
     'use strict';
     const k = window.__kestrel;
@@ -18,37 +21,89 @@
         }
     }
 
-    // Taken before the page can replace them.
-    const valueSetters = new Map();
-    for (const C of [HTMLInputElement, HTMLTextAreaElement, HTMLSelectElement]) {
-        const d = Object.getOwnPropertyDescriptor(C.prototype, 'value');
-        if (d && d.set)
-            valueSetters.set(C, d.set);
-    }
-    const indexSetter = Object.getOwnPropertyDescriptor(HTMLSelectElement.prototype, 'selectedIndex').set;
-    const indexGetter = Object.getOwnPropertyDescriptor(HTMLSelectElement.prototype, 'selectedIndex').get;
-    const elementFromPoint = Document.prototype.elementFromPoint;
+    const apply = Reflect.apply;
+    const getPrototypeOf = Reflect.getPrototypeOf;
+    const ownDescriptor = Reflect.getOwnPropertyDescriptor;
+    const create = Object.create;
+    const ErrorClass = Error;
+    const StringClass = String;
+    const NumberClass = Number;
+    const isInteger = Number.isInteger;
+    const max = Math.max;
+    const min = Math.min;
+    const floor = Math.floor;
     const InputEventClass = InputEvent;
     const EventClass = Event;
 
-    function nativeValueSetter(el) {
-        for (const [C, set] of valueSetters)
-            if (el instanceof C)
-                return set;
-        return null;
+    function accessor(proto, name) {
+        for (let p = proto; p !== null; p = getPrototypeOf(p)) {
+            const d = ownDescriptor(p, name);
+            if (d !== undefined)
+                return d;
+        }
+        return undefined;
+    }
+    function getter(proto, name) {
+        const g = accessor(proto, name).get;
+        return function (self) { return apply(g, self, []); };
+    }
+    function method(proto, name) {
+        const f = proto[name];
+        return function (self, ...args) { return apply(f, self, args); };
+    }
+
+    // Native value accessors of the fields, by tag name.
+    const fields = create(null);
+    for (const [tag, C] of [['INPUT', HTMLInputElement], ['TEXTAREA', HTMLTextAreaElement],
+                            ['SELECT', HTMLSelectElement]]) {
+        const d = accessor(C.prototype, 'value');
+        fields[tag] = { get: d.get, set: d.set };
+    }
+    const indexSetter = accessor(HTMLSelectElement.prototype, 'selectedIndex').set;
+    const indexGetter = accessor(HTMLSelectElement.prototype, 'selectedIndex').get;
+    const tagNameOf = getter(Element.prototype, 'tagName');
+    const toUpperCase = method(StringClass.prototype, 'toUpperCase');
+    const isConnected = getter(Node.prototype, 'isConnected');
+    const parentNodeOf = getter(Node.prototype, 'parentNode');
+    const hostOf = getter(ShadowRoot.prototype, 'host');
+    const shadowRootOf = getter(Element.prototype, 'shadowRoot');
+    const getAttribute = method(Element.prototype, 'getAttribute');
+    const hasAttribute = method(Element.prototype, 'hasAttribute');
+    const boundsOf = method(Element.prototype, 'getBoundingClientRect');
+    const scrollIntoView = method(Element.prototype, 'scrollIntoView');
+    const rectLeft = getter(DOMRectReadOnly.prototype, 'left');
+    const rectTop = getter(DOMRectReadOnly.prototype, 'top');
+    const rectRight = getter(DOMRectReadOnly.prototype, 'right');
+    const rectBottom = getter(DOMRectReadOnly.prototype, 'bottom');
+    const documentAt = method(Document.prototype, 'elementFromPoint');
+    const shadowAt = method(ShadowRoot.prototype, 'elementFromPoint');
+    const dispatchEvent = method(EventTarget.prototype, 'dispatchEvent');
+    const htmlOnclickOf = getter(HTMLElement.prototype, 'onclick');
+    const innerWidthOf = getter(window, 'innerWidth');
+    const innerHeightOf = getter(window, 'innerHeight');
+    const addListener = method(EventTarget.prototype, 'addEventListener');
+
+    function tagOf(el) {
+        try {
+            return toUpperCase(tagNameOf(el));
+        } catch (e) {
+            return '';
+        }
     }
 
     function fire(el, type) {
-        const ev = type === 'input'
-            ? new InputEventClass('input', { bubbles: true, cancelable: false, inputType: 'insertText' })
-            : new EventClass(type, { bubbles: true, cancelable: false });
-        el.dispatchEvent(ev);
+        const init = create(null);
+        init.bubbles = true;
+        init.cancelable = false;
+        if (type === 'input')
+            init.inputType = 'insertText';
+        dispatchEvent(el, type === 'input' ? new InputEventClass('input', init) : new EventClass(type, init));
     }
 
     function live(h) {
         const el = k.element(h);
-        if (!el.isConnected)
-            throw new Error('the element is no longer in the page');
+        if (!isConnected(el))
+            throw new ErrorClass('the element is no longer in the page');
         return el;
     }
 
@@ -56,15 +111,15 @@
     // value, as typing the same text changes nothing.
     define('playerSetValue', (h, value) => {
         const el = live(h);
-        const text = value === null || value === undefined ? '' : String(value);
-        const set = nativeValueSetter(el);
-        if (!set) {
+        const text = value === null || value === undefined ? '' : StringClass(value);
+        const field = fields[tagOf(el)];
+        if (!field) {
             k.set(el, 'Value', text);
             return true;
         }
-        if (el.value === text)
+        if (apply(field.get, el, []) === text)
             return false;
-        set.call(el, text);
+        apply(field.set, el, [text]);
         fire(el, 'input');
         fire(el, 'change');
         return true;
@@ -73,40 +128,106 @@
     // The chosen entry of a list, as if picked by the user.
     define('playerSetIndex', (h, index) => {
         const el = live(h);
-        if (!(el instanceof HTMLSelectElement)) {
+        if (tagOf(el) !== 'SELECT') {
             k.set(el, 'selectedindex', index);
             return true;
         }
-        const n = Number(index);
-        if (!Number.isInteger(n))
-            throw new Error('selectedindex must be a whole number');
-        if (indexGetter.call(el) === n)
+        const n = NumberClass(index);
+        if (!isInteger(n))
+            throw new ErrorClass('selectedindex must be a whole number');
+        if (apply(indexGetter, el, []) === n)
             return false;
-        indexSetter.call(el, n);
+        apply(indexSetter, el, [n]);
         fire(el, 'input');
         fire(el, 'change');
         return true;
     });
 
+    // What a click at a point would press on its own: links, controls,
+    // labels, and elements with a click handler of their own or the role of
+    // a button.
+    const PRESSABLE = create(null);
+    for (const t of ['A', 'BUTTON', 'INPUT', 'SELECT', 'TEXTAREA', 'LABEL'])
+        PRESSABLE[t] = true;
+    function pressable(node) {
+        if (PRESSABLE[tagOf(node)])
+            return true;
+        try {
+            if (typeof apply(htmlOnclickOf, node, []) === 'function')
+                return true;
+        } catch (e) {
+            // not an HTML element
+        }
+        try {
+            return hasAttribute(node, 'onclick') || getAttribute(node, 'role') === 'button';
+        } catch (e) {
+            return false;
+        }
+    }
+    // The element a click at (x, y) reaches, inside open shadow roots too.
+    function deepAt(x, y) {
+        let at = documentAt(document, x, y);
+        for (let depth = 0; at && depth < 64; ++depth) {
+            const root = shadowRootOf(at);
+            if (root === null)
+                break;
+            const inner = shadowAt(root, x, y);
+            if (!inner || inner === at)
+                break;
+            at = inner;
+        }
+        return at;
+    }
+    // The parent of a node across shadow boundaries.
+    function up(node) {
+        const p = parentNodeOf(node);
+        if (p === null)
+            return null;
+        try {
+            return hostOf(p);
+        } catch (e) {
+            return p; // not a shadow root
+        }
+    }
+    // Whether a click at the point that hit reaches el itself: the point is
+    // on el or on a part of it that would not be pressed instead of it.
+    function reaches(el, hit) {
+        for (let n = hit; n !== null; n = up(n)) {
+            if (n === el)
+                return true;
+            if (pressable(n))
+                return false;
+        }
+        return false;
+    }
+
     // Where a user would click the element: scrolled into view, the middle of
-    // its visible part, in viewport pixels. hit is false when something else
-    // is on top there (or the element has no box): then only the element's
+    // its visible part, in viewport pixels. hit is false when a click there
+    // would not press the element itself (something else is on top, a link or
+    // button inside it is there, or it has no box): then only the element's
     // own click operation reaches it.
     define('playerClickPoint', (h) => {
         const el = live(h);
-        if (typeof el.scrollIntoView === 'function')
-            el.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
-        const r = el.getBoundingClientRect();
-        const left = Math.max(r.left, 0);
-        const top = Math.max(r.top, 0);
-        const right = Math.min(r.right, window.innerWidth);
-        const bottom = Math.min(r.bottom, window.innerHeight);
+        const how = create(null);
+        how.block = 'center';
+        how.inline = 'center';
+        how.behavior = 'instant';
+        try {
+            scrollIntoView(el, how);
+        } catch (e) {
+            // not scrollable
+        }
+        const r = boundsOf(el);
+        const left = max(rectLeft(r), 0);
+        const top = max(rectTop(r), 0);
+        const right = min(rectRight(r), innerWidthOf(window));
+        const bottom = min(rectBottom(r), innerHeightOf(window));
         if (right - left < 1 || bottom - top < 1)
-            return { hit: false };
-        const x = Math.floor((left + right) / 2);
-        const y = Math.floor((top + bottom) / 2);
-        const at = elementFromPoint.call(document, x, y);
-        return { hit: !!at && (at === el || el.contains(at)), x: x, y: y };
+            return { hit: false, x: 0, y: 0 };
+        const x = floor((left + right) / 2);
+        const y = floor((top + bottom) / 2);
+        const at = deepAt(x, y);
+        return { hit: !!at && reaches(el, at), x: x, y: y };
     });
 
     // Input that Kestrel sends through the window system arrives in the page
@@ -118,8 +239,8 @@
         if (ev.isTrusted)
             arrived = expected;
     }
-    window.addEventListener('click', arrival, true);
-    window.addEventListener('keyup', arrival, true);
+    addListener(window, 'click', arrival, true);
+    addListener(window, 'keyup', arrival, true);
     define('playerExpect', (token) => {
         expected = token;
         arrived = 0;
@@ -140,7 +261,7 @@
     // Whether the element still is in the page.
     define('playerConnected', (h) => {
         try {
-            return k.element(h).isConnected;
+            return isConnected(k.element(h));
         } catch (e) {
             return false;
         }

@@ -549,6 +549,7 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
     }
     if (m_unresponsive) {
         r.error = QStringLiteral("the page is not responding");
+        r.noAnswer = true;
         return r;
     }
 
@@ -601,6 +602,7 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
             r.error = QStringLiteral("the page's renderer has ended");
         } else {
             m_unresponsive = true;
+            r.noAnswer = true;
             r.error = QStringLiteral("the page did not answer within %1 ms").arg(timeoutMs);
         }
         return r;
@@ -655,5 +657,14 @@ BrowserElement::Result BrowserElement::allItem(int index)
 
 BrowserElement::Result BrowserElement::findElement(const QString &tag, const QString &identity)
 {
-    return callAgent(QStringLiteral("findElement"), {tag, identity});
+    Result r = callAgent(QStringLiteral("findElement"), {tag, identity});
+    if (r.ok)
+        r.value = r.value.toObject().value(QLatin1String("handle")).toInt();
+    return r;
+}
+
+BrowserElement::Result BrowserElement::locateElement(const QString &tag, const QString &identity,
+                                                     const QString &value, const QString &hint)
+{
+    return callAgent(QStringLiteral("findElement"), {tag, identity, value, hint});
 }

@@ -33,14 +33,30 @@ class AgentPage;
 //   element(h)         the element of a handle (throws when there is none);
 //   get(el, member), set(el, member, value), invoke(el, operation)
 //                      the members below, by name in any letter case;
-//   findElement(tag, identity)
-//                      handle of the first element in document order with that
-//                      tag name whose identity matches (IMG: nameprop, A:
-//                      innerhtml, SELECT and INPUT: Name, other tags:
-//                      innerhtml), 0 when none.
-// Functions registered by agent-core: "get", "set", "option", "invoke" (what
-// getMember/setMember/option/invoke call), "length" and "item" (the document's
-// all collection), "findElement" and "ready". Example for another agent file:
+//   matching(tag, identity, limit)
+//                      every element the search accepts, in search order:
+//                      document order, an open shadow root's elements right
+//                      after its host (closed roots are not searched); an
+//                      element matches by tag name (upper case) and identity
+//                      (IMG: nameprop, SELECT and INPUT: Name, A and other
+//                      tags: innerhtml without HTML comments, compared with
+//                      the identity without comments); at most limit of them;
+//   findElement(tag, identity, value, hint)
+//                      the element a recorded line means, as
+//                      {handle, matches, defaulted, content}: of several
+//                      matches, an INPUT line prefers the buttons, radios and
+//                      boxes whose value is the line's value; a hint "#id"
+//                      picks the match with that id, "@n" the n-th of all
+//                      matches; otherwise the first (defaulted true when that
+//                      was a guess). content is a text-like INPUT's value or a
+//                      SELECT's chosen index as text, null for other tags.
+// Results are serialised by the agent itself (plain data only); handles are
+// held weakly, so the handle of an element the page dropped may become no
+// element. Functions registered by agent-core: "get", "set", "option",
+// "invoke" (what getMember/setMember/option/invoke call), "length" and "item"
+// (the document's all collection), "findElement", "matches" (whether an
+// element is one the search accepts) and "ready". Example for another agent
+// file:
 //   window.__kestrel.define('valueOf', function (h) {
 //       return window.__kestrel.get(window.__kestrel.element(h), 'Value');
 //   });
@@ -63,6 +79,9 @@ public:
         bool ok = false;
         QJsonValue value;
         QString error;
+        // The page did not answer in time (a script that does not end), now
+        // or at an earlier call that it has not answered since.
+        bool noAnswer = false;
     };
 
     // Calls the agent function registered under name with args, waiting in a
@@ -120,6 +139,11 @@ public:
     Result allItem(int index);
     // Handle of the first element with tag and identity (see above), 0 none.
     Result findElement(const QString &tag, const QString &identity);
+    // The element a recorded line means (findElement above, with the line's
+    // value and hint): value is the agent's {handle, matches, defaulted,
+    // content}.
+    Result locateElement(const QString &tag, const QString &identity, const QString &value,
+                         const QString &hint);
 
     // Page dialogs (alert, confirm, prompt) when Silent is off. Without a
     // handler they are answered as if Silent were on; they never wait for a

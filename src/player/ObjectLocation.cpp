@@ -4,33 +4,15 @@
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
+#include "script/PlaybackLog.h"
 #include "script/ScriptLine.h"
 
-namespace {
-// The text of a member, or nothing when it cannot be read as text.
-std::optional<QString> textMember(const PageObject &obj, const QString &member)
-{
-    const BrowserElement::Result r = obj.browser->getMember(obj.handle, member);
-    if (!r.ok || !r.value.isString())
-        return std::nullopt;
-    return r.value.toString();
-}
+#include <QJsonObject>
+#include <QPointer>
 
-// One search of the page in front, in document order.
-PageObject searchPage(Kestrel &k, const QString &event_object, const QString &event_tagname,
-                      const QString &event_value)
-{
-    BrowserElement *b = k.browser();
-    if (!b)
-        return {};
-    const BrowserElement::Result r = b->findElement(
-        event_tagname, identifiedByObject(event_tagname) ? event_object : event_value);
-    const int handle = r.ok ? r.value.toInt() : 0;
-    if (handle <= 0)
-        return {};
-    return {b, handle};
-}
-} // namespace
+const QString kCheckFailed = QStringLiteral("failed\r\n");
+const QString kNotFound = QStringLiteral("failed - cannot find object\r\n");
+const QString kNoResponse = QStringLiteral("failed - the page did not respond\r\n");
 
 bool identifiedByObject(const QString &tag)
 {
@@ -38,75 +20,142 @@ bool identifiedByObject(const QString &tag)
         .contains(QLatin1Char('*') + tag + QLatin1Char('*'));
 }
 
+PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &event_tagname,
+                      const QString &event_value, const QString &event_value2)
+{
+    PageSearch found;
+    BrowserElement *b = k.browser();
+    if (!b)
+        return found;
+    const QPointer<BrowserElement> guard(b);
+    const BrowserElement::Result r = b->locateElement(
+        event_tagname, identifiedByObject(event_tagname) ? event_object : event_value,
+        event_value, event_value2);
+    found.noAnswer = r.noAnswer;
+    if (!r.ok || !guard)
+        return found;
+    const QJsonObject o = r.value.toObject();
+    found.matches = o.value(QLatin1String("matches")).toInt();
+    found.defaulted = o.value(QLatin1String("defaulted")).toBool();
+    const QJsonValue content = o.value(QLatin1String("content"));
+    if (content.isString())
+        found.content = content.toString();
+    const int handle = o.value(QLatin1String("handle")).toInt();
+    if (handle > 0)
+        found.element = {guard, handle};
+    return found;
+}
+
+bool contentMatches(const QString &tag, const PageSearch &found, const QString &value)
+{
+    if (!found.content)
+        return true;
+    if (tag == QLatin1String("SELECT")) {
+        // The chosen entry by its index, as recorded ("2").
+        bool recordedIsNumber = false;
+        const int recorded = value.trimmed().toInt(&recordedIsNumber);
+        if (recordedIsNumber)
+            return found.content->toInt() == recorded;
+    }
+    return *found.content == value;
+}
+
+void noteAmbiguity(Kestrel &k, const PageSearch &found)
+{
+    if (found.defaulted)
+        WriteLog(k, k.w.stepno,
+                 QStringLiteral("%1 elements match; the first was used\r\n").arg(found.matches));
+}
+
 bool Kestrel::checkObject(const PageObject &obj, const QString &ev_tag, const QString &ev_obj,
                           const QString &ev_val)
 {
     if (obj.isNull())
         return false;
-    const std::optional<QString> tag = textMember(obj, QStringLiteral("tagname"));
-    if (!tag || *tag != ev_tag)
-        return false;
-    std::optional<QString> have;
-    if (*tag == QLatin1String("IMG"))
-        have = textMember(obj, QStringLiteral("nameprop"));
-    else if (*tag == QLatin1String("A"))
-        have = textMember(obj, QStringLiteral("innerhtml"));
-    else if (*tag == QLatin1String("SELECT") || *tag == QLatin1String("INPUT"))
-        have = textMember(obj, QStringLiteral("Name"));
-    else
-        return textMember(obj, QStringLiteral("innerhtml")) == ev_val;
-    return have == ev_obj;
+    const BrowserElement::Result r = obj.browser->callAgent(
+        QStringLiteral("matches"),
+        {obj.handle, ev_tag, identifiedByObject(ev_tag) ? ev_obj : ev_val});
+    return r.ok && r.value.toBool();
 }
 
-PageObject findWebObject(Kestrel &k, const QString &event_object, const QString &event_tagname,
-                         const QString &event_value, PageWait *wait)
+PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString &event_tagname,
+                         const QString &event_value, const QString &event_value2, PageWait *wait)
 {
     *wait = waitForPage(k, 500, false);
-    if (*wait == PageWait::TimedOut)
+    if (*wait != PageWait::Ready)
         return {};
-    return searchPage(k, event_object, event_tagname, event_value);
+    return searchPage(k, event_object, event_tagname, event_value, event_value2);
 }
 
 PageObject Kestrel::getWebObject(const QString &event_object, const QString &event_tagname,
-                                 const QString &event_value, const QString &)
+                                 const QString &event_value, const QString &event_value2)
 {
     PageWait wait;
-    return findWebObject(*this, event_object, event_tagname, event_value, &wait);
+    return findWebObject(*this, event_object, event_tagname, event_value, event_value2, &wait)
+        .element;
 }
 
-bool Kestrel::docheck(const QString &event_object, const QString &event_tagname,
+StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &event_tagname,
                       const QString &event_value, const QString &event_value2)
 {
-    Q_UNUSED(event_value2);
-    const PageObject el = searchPage(*this, event_object, event_tagname, decodeField(event_value));
-    if (el.isNull())
-        return false;
-    BrowserElement *b = el.browser;
-    b->invoke(el.handle, QStringLiteral("SetFocus"));
+    const QString value = decodeField(event_value);
+    const PageSearch found =
+        searchPage(k, event_object, event_tagname, value, decodeField(event_value2));
+    if (found.noAnswer)
+        return StepOutcome::fail(kNoResponse);
+    if (found.element.isNull())
+        return StepOutcome::fail(kCheckFailed);
+    noteAmbiguity(k, found);
+    // A field is checked for what it holds, not only for being there.
+    if (!contentMatches(event_tagname, found, value))
+        return StepOutcome::fail(kCheckFailed);
+
+    // Every call below may meet a page that stopped answering: the first
+    // such call ends the check (a failed one), the page is not asked again.
+    const PageObject el = found.element;
+    bool noAnswer = false;
+    const auto call = [&](const QString &name, const QJsonArray &args) {
+        BrowserElement::Result r;
+        if (noAnswer || !el.browser)
+            return r;
+        r = el.browser->callAgent(name, args);
+        noAnswer = r.noAnswer;
+        return r;
+    };
+    call(QStringLiteral("invoke"), {el.handle, QStringLiteral("SetFocus")});
 
     // Only what could be read is highlighted, so that all of it can be put
     // back as it was.
-    const BrowserElement::Result bg = b->getMember(el.handle, QStringLiteral("bgcolor"));
-    const BrowserElement::Result bd = b->getMember(el.handle, QStringLiteral("border"));
+    const BrowserElement::Result bg = call(QStringLiteral("get"), {el.handle, QStringLiteral("bgcolor")});
+    const BrowserElement::Result bd = call(QStringLiteral("get"), {el.handle, QStringLiteral("border")});
     const bool haveBg = bg.ok && bg.value.isString();
     const bool haveBorder = bd.ok && bd.value.isDouble();
     const QString savedBg = haveBg ? bg.value.toString() : QString();
     const int savedBorder = haveBorder ? bd.value.toInt() : 0;
     if (haveBg)
-        w.bgcolor = savedBg;
+        k.w.bgcolor = savedBg;
     if (haveBorder)
-        w.border = savedBorder;
+        k.w.border = savedBorder;
     if (haveBorder)
-        b->setMember(el.handle, QStringLiteral("border"), 3);
+        call(QStringLiteral("set"), {el.handle, QStringLiteral("border"), 3});
     if (haveBg)
-        b->setMember(el.handle, QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0"));
+        call(QStringLiteral("set"), {el.handle, QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0")});
     DoEvents();
     // The highlight is shown for a second; the window keeps being drawn.
-    pauseProcessing(1000);
-    if (el.browser && haveBorder)
-        el.browser->setMember(el.handle, QStringLiteral("border"), savedBorder);
-    if (el.browser && haveBg)
-        el.browser->setMember(el.handle, QStringLiteral("bgcolor"), savedBg);
+    if (!noAnswer)
+        pauseProcessing(1000);
+    if (haveBorder)
+        call(QStringLiteral("set"), {el.handle, QStringLiteral("border"), savedBorder});
+    if (haveBg)
+        call(QStringLiteral("set"), {el.handle, QStringLiteral("bgcolor"), savedBg});
     DoEvents();
-    return true;
+    if (noAnswer)
+        return StepOutcome::fail(kNoResponse);
+    return StepOutcome::pass();
+}
+
+bool Kestrel::docheck(const QString &event_object, const QString &event_tagname,
+                      const QString &event_value, const QString &event_value2)
+{
+    return !checkStep(*this, event_object, event_tagname, event_value, event_value2).failed;
 }

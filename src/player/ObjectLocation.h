@@ -5,13 +5,57 @@
 
 #include <QString>
 
+#include <optional>
+
 class Kestrel;
+
+// What a step came to: passed, failed with the log message, or stopped by the
+// user before it acted (no verdict).
+struct StepOutcome
+{
+    bool failed = false;
+    bool stopped = false;
+    QString message;
+    static StepOutcome pass() { return {}; }
+    static StepOutcome fail(const QString &m) { return {true, false, m}; }
+    static StepOutcome stop() { return {false, true, {}}; }
+};
+
+// Log messages of the player's verdicts.
+extern const QString kCheckFailed;
+extern const QString kNotFound;
+extern const QString kNoResponse;
 
 // Whether tag is one of the four whose identity is a property of their own
 // (IMG, A, SELECT, INPUT), by whole names only; every other tag is known by
 // its inner HTML, compared with the recorded value.
 bool identifiedByObject(const QString &tag);
 
-// getWebObject, telling in wait whether the page finished loading first.
-PageObject findWebObject(Kestrel &k, const QString &event_object, const QString &event_tagname,
-                         const QString &event_value, PageWait *wait);
+// One search of the page in front for the element a recorded line means.
+struct PageSearch
+{
+    PageObject element;  // null when none was found
+    int matches = 0;     // how many elements have the line's identity
+    bool defaulted = false; // several were left and the first was taken
+    bool noAnswer = false;  // the page did not answer the search
+    // A field's content: a text-like INPUT's value, a SELECT's chosen index.
+    std::optional<QString> content;
+};
+PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &event_tagname,
+                      const QString &event_value, const QString &event_value2);
+
+// Whether a found field holds what a check line recorded (fields whose
+// content is not compared always do).
+bool contentMatches(const QString &tag, const PageSearch &found, const QString &value);
+
+// Writes the step's note when the search had to guess among several.
+void noteAmbiguity(Kestrel &k, const PageSearch &found);
+
+// getWebObject: the wait for the page, then the search; wait tells whether
+// the page finished loading, timed out or the wait was stopped.
+PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString &event_tagname,
+                         const QString &event_value, const QString &event_value2, PageWait *wait);
+
+// A check step; value and value2 as stored in the script.
+StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &event_tagname,
+                      const QString &event_value, const QString &event_value2);

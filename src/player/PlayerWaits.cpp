@@ -39,10 +39,12 @@ PageWait waitForPage(Kestrel &k, int pollMs, bool status)
     for (;;) {
         if (watch.timedOut())
             return PageWait::TimedOut;
+        if (k.stopDuringStep)
+            return PageWait::Stopped;
         BrowserElement *b = k.browser();
         const bool busy = (b && b->Busy())
                           || (status && k.view() && !k.view()->statusText().isEmpty());
-        if (!busy || k.stopDuringStep)
+        if (!busy)
             return PageWait::Ready;
         DoEvents();
         // No pause was asked for: a short one all the same, so the wait does

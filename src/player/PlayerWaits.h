@@ -31,10 +31,12 @@ private:
     bool m_timedOut = false;
 };
 
-enum class PageWait { Ready, TimedOut };
+// Stopped: Stop was pressed during the step (the page may be half loaded).
+enum class PageWait { Ready, TimedOut, Stopped };
 
 // As long as the browser in front (read anew at every poll, so a pop-up that
 // a step opened is the one waited for) is busy, and with status also while
 // the status label is not empty: process events and pause pollMs. Ends early
-// when Stop is pressed during the step. Runs under a PageWatch of its own.
+// when Stop is pressed during the step (Stopped). Runs under a PageWatch of
+// its own.
 PageWait waitForPage(Kestrel &k, int pollMs, bool status);

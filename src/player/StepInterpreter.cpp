@@ -24,8 +24,7 @@
 namespace {
 
 const QString kPassed = QStringLiteral("passed\r\n");
-const QString kCheckFailed = QStringLiteral("failed\r\n");
-const QString kNotFound = QStringLiteral("failed - cannot find object\r\n");
+const QString kStopped = QStringLiteral("stopped - the run was stopped before this step acted\r\n");
 const QString kComplete = QStringLiteral(" **** TEST COMPLETE - PASSED ****");
 
 QString stillLoading()
@@ -50,15 +49,6 @@ int roundHalfEven(double v)
 {
     return static_cast<int>(std::nearbyint(v));
 }
-
-// What a step came to: passed, or failed with the log message.
-struct StepOutcome
-{
-    bool failed = false;
-    QString message;
-    static StepOutcome pass() { return {}; }
-    static StepOutcome fail(const QString &m) { return {true, m}; }
-};
 
 StepOutcome specialStep(Kestrel &k, const ScriptLine &line, const QString &value,
                         const QString &value2)
@@ -110,20 +100,69 @@ QWidget *inputWidget(BrowserElement *b)
     return proxy ? proxy : b;
 }
 
+// The calls of one step into the page of its element. The browser element
+// is held guarded: a nested wait (every call is one) may close the pop-up it
+// belongs to. The first call the page does not answer ends the step's calls:
+// the step fails at once rather than after one time limit per call.
+class StepCalls
+{
+public:
+    explicit StepCalls(const PageObject &el) : m_b(el.browser), m_handle(el.handle) {}
+
+    BrowserElement *browser() const { return m_b; }
+    int handle() const { return m_handle; }
+    bool noAnswer() const { return m_noAnswer; }
+
+    BrowserElement::Result call(const QString &name, const QJsonArray &args, int timeoutMs = 10000)
+    {
+        BrowserElement::Result r;
+        if (m_noAnswer) {
+            r.noAnswer = true;
+            r.error = QStringLiteral("the page is not responding");
+            return r;
+        }
+        if (!m_b) {
+            r.error = QStringLiteral("the browser element was closed");
+            return r;
+        }
+        r = m_b->callAgent(name, args, timeoutMs);
+        m_noAnswer = r.noAnswer;
+        return r;
+    }
+
+    // An action on the element failed: whether that is because the element
+    // has left the page since it was found (or the page itself went), which
+    // is not a refused action but an element that is not there.
+    bool gone(const BrowserElement::Result &r)
+    {
+        if (r.ok || m_noAnswer)
+            return false;
+        if (!m_b)
+            return true;
+        const BrowserElement::Result live = call(QStringLiteral("playerConnected"), {m_handle});
+        return live.ok && !live.value.toBool();
+    }
+
+private:
+    QPointer<BrowserElement> m_b;
+    int m_handle;
+    bool m_noAnswer = false;
+};
+
 // Input sent through the window system reaches the page a little later.
 // Waits until the page has handled it (or has gone), then gives the page a
 // moment to start the navigation it may have scheduled, so that the wait for
 // the browser that follows sees it.
-void settleInput(Kestrel &k, BrowserElement *b, int token)
+void settleInput(Kestrel &k, StepCalls &calls, int token)
 {
-    QPointer<BrowserElement> guard(b);
     QElapsedTimer clock;
     clock.start();
-    if (token) {
-        const int serial = b->documentSerial();
-        while (guard && clock.elapsed() < 2000 && !b->Busy() && b->documentSerial() == serial) {
+    if (token && calls.browser()) {
+        const int serial = calls.browser()->documentSerial();
+        while (calls.browser() && clock.elapsed() < 2000 && !calls.browser()->Busy()
+               && calls.browser()->documentSerial() == serial) {
             const BrowserElement::Result r =
-                b->callAgent(QStringLiteral("playerArrived"), {token}, 2000);
+                calls.call(QStringLiteral("playerArrived"), {token}, 2000);
             if (!r.ok || r.value.toBool())
                 break;
             pauseProcessing(2);
@@ -141,43 +180,37 @@ int nextInputToken()
     return ++token;
 }
 
-// An action on an element failed: whether that is because the element has
-// left the page since it was found (or the page itself went), which is not a
-// refused action but an element that is not there.
-bool gone(const PageObject &el, const BrowserElement::Result &r)
+// A click as the user's: trusted mouse events at the element's visible
+// middle when a click there presses the element itself; the element's own
+// click otherwise. False when the element has left the page.
+bool clickElement(Kestrel &k, StepCalls &calls)
 {
-    if (r.ok)
-        return false;
-    if (!el.browser)
-        return true;
-    const BrowserElement::Result live =
-        el.browser->callAgent(QStringLiteral("playerConnected"), {el.handle});
-    return live.ok && !live.value.toBool();
-}
-
-// A click as the user's: trusted mouse events at the element's visible middle;
-// the element's own click where nothing can hit it. False when the element
-// has left the page.
-bool clickElement(Kestrel &k, const PageObject &el)
-{
-    BrowserElement *b = el.browser;
-    const BrowserElement::Result r = b->callAgent(QStringLiteral("playerClickPoint"), {el.handle});
+    const BrowserElement::Result r =
+        calls.call(QStringLiteral("playerClickPoint"), {calls.handle()});
     if (!r.ok)
-        return !gone(el, r);
+        return !calls.gone(r);
     const QJsonObject point = r.value.toObject();
+    BrowserElement *b = calls.browser();
+    if (!b)
+        return false;
     QWidget *target = inputWidget(b);
     if (point.value(QLatin1String("hit")).toBool() && target->isVisible()) {
         const double zoom = b->zoomFactor();
         const QPoint pos(qRound(point.value(QLatin1String("x")).toDouble() * zoom),
                          qRound(point.value(QLatin1String("y")).toDouble() * zoom));
         const int token = nextInputToken();
-        b->callAgent(QStringLiteral("playerExpect"), {token});
+        calls.call(QStringLiteral("playerExpect"), {token});
+        // The call waited: the element may have gone with its pop-up.
+        b = calls.browser();
+        if (!b || calls.noAnswer())
+            return true;
+        target = inputWidget(b);
         clickWidgetAt(target, target->mapFrom(b, pos));
-        settleInput(k, b, token);
+        settleInput(k, calls, token);
     } else {
-        if (gone(el, b->callAgent(QStringLiteral("playerClick"), {el.handle})))
+        if (calls.gone(calls.call(QStringLiteral("playerClick"), {calls.handle()})))
             return false;
-        settleInput(k, b, 0);
+        settleInput(k, calls, 0);
     }
     return true;
 }
@@ -185,49 +218,63 @@ bool clickElement(Kestrel &k, const PageObject &el)
 StepOutcome webStep(Kestrel &k, const ScriptLine &line, const QString &value,
                     const QString &value2)
 {
-    Q_UNUSED(value2);
     // Covers the pop-up a click may open, whose load has no limit of its own.
     const PageWatch watch(k);
     PageWait wait;
-    const PageObject el = findWebObject(k, line.Object, line.TagName, value, &wait);
+    const PageSearch found = findWebObject(k, line.Object, line.TagName, value, value2, &wait);
+    if (wait == PageWait::Stopped)
+        return StepOutcome::stop();
     if (wait == PageWait::TimedOut || watch.timedOut())
         return StepOutcome::fail(stillLoading());
-    if (el.isNull())
+    if (found.noAnswer)
+        return StepOutcome::fail(kNoResponse);
+    if (found.element.isNull())
         return StepOutcome::fail(kNotFound);
-    BrowserElement *b = el.browser;
+    noteAmbiguity(k, found);
+    StepCalls calls(found.element);
+    const int h = calls.handle();
+    const auto failure = [&calls](const QString &message) {
+        return StepOutcome::fail(calls.noAnswer() ? kNoResponse : message);
+    };
     if (line.TagName == QLatin1String("INPUT")
-        && gone(el, b->callAgent(QStringLiteral("playerSetValue"), {el.handle, value})))
-        return StepOutcome::fail(kNotFound);
+        && calls.gone(calls.call(QStringLiteral("playerSetValue"), {h, value})))
+        return failure(kNotFound);
+    if (calls.noAnswer())
+        return failure(kNotFound);
     if (line.TagName == QLatin1String("SELECT")) {
         bool isNumber = false;
         const int index = value.trimmed().toInt(&isNumber);
-        if (gone(el, b->callAgent(QStringLiteral("playerSetIndex"),
-                                  {el.handle, isNumber ? QJsonValue(index) : QJsonValue(value)})))
-            return StepOutcome::fail(kNotFound);
+        if (calls.gone(calls.call(QStringLiteral("playerSetIndex"),
+                                  {h, isNumber ? QJsonValue(index) : QJsonValue(value)}))
+            || calls.noAnswer())
+            return failure(kNotFound);
         DoEvents();
         return StepOutcome::pass();
     }
     if (line.Method == QLatin1String("onclick")) {
-        if (!el.browser || !clickElement(k, el))
-            return StepOutcome::fail(kNotFound);
+        if (!calls.browser() || !clickElement(k, calls) || calls.noAnswer())
+            return failure(kNotFound);
         if (waitForPage(k, 0, false) == PageWait::TimedOut || watch.timedOut())
             return StepOutcome::fail(stillLoading());
     }
     if (line.Method == QLatin1String("ENTER")) {
-        if (!el.browser)
-            return StepOutcome::fail(kNotFound);
-        b->setFocus();
-        if (gone(el, b->callAgent(QStringLiteral("playerFocus"), {el.handle})))
-            return StepOutcome::fail(kNotFound);
+        if (!calls.browser())
+            return failure(kNotFound);
+        calls.browser()->setFocus();
+        if (calls.gone(calls.call(QStringLiteral("playerFocus"), {h})) || calls.noAnswer())
+            return failure(kNotFound);
         DoEvents();
-        if (el.browser) {
+        if (calls.browser()) {
             const int token = nextInputToken();
-            el.browser->callAgent(QStringLiteral("playerExpect"), {token});
-            pressEnter(inputWidget(el.browser));
-            DoEvents();
-            if (el.browser)
-                settleInput(k, el.browser, token);
+            calls.call(QStringLiteral("playerExpect"), {token});
+            if (BrowserElement *b = calls.browser(); b && !calls.noAnswer()) {
+                pressEnter(inputWidget(b));
+                DoEvents();
+                settleInput(k, calls, token);
+            }
         }
+        if (calls.noAnswer())
+            return failure(kNotFound);
         if (waitForPage(k, 0, false) == PageWait::TimedOut || watch.timedOut())
             return StepOutcome::fail(stillLoading());
     }
@@ -292,10 +339,9 @@ void Kestrel::Timer1_Timer()
         const QString type = stored.Type.toLower();
         if (type == QLatin1String("special"))
             outcome = specialStep(*this, line, value, value2);
-        else if (type == QLatin1String("check")) {
-            if (!docheck(line.Object, line.TagName, stored.Value, stored.Value2))
-                outcome = StepOutcome::fail(kCheckFailed);
-        } else if (type == QLatin1String("web"))
+        else if (type == QLatin1String("check"))
+            outcome = checkStep(*this, line.Object, line.TagName, stored.Value, stored.Value2);
+        else if (type == QLatin1String("web"))
             outcome = webStep(*this, line, value, value2);
     }
 
@@ -312,15 +358,29 @@ void Kestrel::Timer1_Timer()
         fail(outcome.message);
         return;
     }
+    if (outcome.stopped) {
+        // Stop came before the step acted: no verdict for it, no image, and
+        // the run is not complete.
+        Timer1.stop();
+        WriteLog(*this, w.stepno, kStopped);
+        g.gMode.clear();
+        w.doingstep = false;
+        if (!commandLine.isEmpty()) {
+            exitCode = 1;
+            endCommandLineRun();
+        }
+        return;
+    }
 
-    WriteLog(*this, w.stepno, kPassed);
     if (g.gMode == QLatin1String("play"))
         Timer1.start();
     DoEvents();
+    // One verdict per step, given once its page has loaded.
     if (waitForPage(*this, 100, true) == PageWait::TimedOut) {
         fail(stillLoading());
         return;
     }
+    WriteLog(*this, w.stepno, kPassed);
     w.doingstep = false;
 
     if (g.gMode.isEmpty()) {
