@@ -25,6 +25,8 @@ public:
         qputenv("HOME", home().path().toLocal8Bit());
         // Qt's own shader cache (on X) is not the browser's doing.
         qputenv("QT_DISABLE_SHADER_DISK_CACHE", "1");
+        // gc() in pages, to see what the agent lets go of.
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--js-flags=--expose-gc");
         initTestEnvironment();
     }
     static QTemporaryDir &home()
@@ -40,6 +42,7 @@ private slots:
     void borderAndBackgroundRestoredExactly();
     void searchFindsFirstMatch();
     void agentIsProtected();
+    void handlesDoNotKeepElementsAlive();
     void busyUntilReadyAndNotifications();
     void pageDialogs();
     void errorPageAndBack();
@@ -225,6 +228,66 @@ void TestBrowser::searchFindsFirstMatch()
         QVERIFY(r.ok);
         QVERIFY2(r.value.toInt() == (c.id ? byId(c.id) : 0), c.identity);
     }
+
+    // Open shadow roots are searched, a host's shadow tree right after the
+    // host; closed ones are not. Comments are not content, on either side.
+    QVERIFY(load(*m_b, QStringLiteral("/player/many.html")));
+    const auto handleOf = [this](const char *expression) {
+        return js(*m_b, QStringLiteral("window.__kestrel.handle(%1)").arg(QLatin1String(expression)))
+            .toInt();
+    };
+    const int inner = handleOf("document.getElementById('open-host').shadowRoot.querySelector('button')");
+    const int light = handleOf("document.querySelector('#open-host > button')");
+    QVERIFY(inner > 0 && light > 0 && inner != light);
+    const auto locate = [this](const QString &tag, const QString &identity, const QString &value = {},
+                               const QString &hint = {}) {
+        const Result r = m_b->locateElement(tag, identity, value, hint);
+        return r.ok ? r.value.toObject() : QJsonObject{{QStringLiteral("error"), r.error}};
+    };
+    QJsonObject found = locate(QStringLiteral("BUTTON"), QStringLiteral("Same"));
+    QCOMPARE(found.value(QLatin1String("handle")).toInt(), inner);
+    QCOMPARE(found.value(QLatin1String("matches")).toInt(), 2);
+    QCOMPARE(found.value(QLatin1String("defaulted")).toBool(), true);
+    QCOMPARE(locate(QStringLiteral("BUTTON"), QStringLiteral("Same"), {}, QStringLiteral("@2"))
+                 .value(QLatin1String("handle")).toInt(), light);
+    QCOMPARE(js(*m_b, QStringLiteral("window.__kestrel.matching('BUTTON', 'Same').length")).toInt(), 2);
+    QCOMPARE(m_b->findElement(QStringLiteral("INPUT"), QStringLiteral("inner")).value.toInt(),
+             handleOf("document.getElementById('open-host').shadowRoot.querySelector('input')"));
+    QCOMPARE(m_b->findElement(QStringLiteral("INPUT"), QStringLiteral("secret")).value.toInt(), 0);
+    const int greet = byId("greet");
+    QCOMPARE(m_b->findElement(QStringLiteral("P"), QStringLiteral("Hello <b>World</b>")).value.toInt(), greet);
+    QCOMPARE(m_b->findElement(QStringLiteral("P"),
+                              QStringLiteral("<!--?lit$77$-->Hello <!--?lit$78$--><b>World</b>"))
+                 .value.toInt(), greet);
+    QVERIFY(m_b->callAgent(QStringLiteral("matches"), {greet, QStringLiteral("P"),
+                                                       QStringLiteral("Hello <!---->") + QStringLiteral("<b>World</b>")})
+                .value.toBool());
+    QCOMPARE(m_b->findElement(QStringLiteral("P"), QStringLiteral("Hello World")).value.toInt(), 0);
+
+    // Several matches: an INPUT whose value names it, a hint, or the first.
+    found = locate(QStringLiteral("INPUT"), QString(), QStringLiteral("Send"));
+    QCOMPARE(found.value(QLatin1String("matches")).toInt(), 3);
+    QCOMPARE(found.value(QLatin1String("defaulted")).toBool(), false);
+    QCOMPARE(found.value(QLatin1String("handle")).toInt(), handleOf("document.querySelector('[type=submit]')"));
+    QCOMPARE(locate(QStringLiteral("INPUT"), QStringLiteral("veg"), QStringLiteral("peas"))
+                 .value(QLatin1String("handle")).toInt(), byId("peas"));
+    QCOMPARE(locate(QStringLiteral("INPUT"), QString(), QStringLiteral("x"), QStringLiteral("#last-name"))
+                 .value(QLatin1String("handle")).toInt(), byId("last-name"));
+    QCOMPARE(locate(QStringLiteral("BUTTON"), QStringLiteral("Remove"), {}, QStringLiteral("#rm-plum"))
+                 .value(QLatin1String("handle")).toInt(), byId("rm-plum"));
+    // A hint that names nothing (or is none) leaves the first.
+    for (const char *hint : {"@9", "#nothing", "@", "@2x", "value:text"}) {
+        found = locate(QStringLiteral("INPUT"), QString(), QStringLiteral("x"), QLatin1String(hint));
+        QVERIFY2(found.value(QLatin1String("handle")).toInt() == byId("first-name")
+                     && found.value(QLatin1String("defaulted")).toBool(), hint);
+    }
+    // What a field holds: a text field's value, a list's chosen index.
+    QCOMPARE(locate(QStringLiteral("INPUT"), QStringLiteral("who")).value(QLatin1String("content")),
+             QJsonValue(QStringLiteral("Alice")));
+    QCOMPARE(locate(QStringLiteral("SELECT"), QStringLiteral("size")).value(QLatin1String("content")),
+             QJsonValue(QStringLiteral("1")));
+    QCOMPARE(locate(QStringLiteral("INPUT"), QStringLiteral("veg"), QStringLiteral("peas"))
+                 .value(QLatin1String("content")), QJsonValue());
 }
 
 void TestBrowser::agentIsProtected()
@@ -242,6 +305,58 @@ void TestBrowser::agentIsProtected()
                              " return r.join(','); })()"));
     QCOMPARE(result.toString(), QStringLiteral("function,refused,function"));
     QCOMPARE(get(byId("plain"), QStringLiteral("tagname")), QJsonValue(QStringLiteral("A")));
+
+    // A page that replaces built-ins before and after loading gets the same
+    // answers from the agent as one that does not.
+    QVERIFY(load(*m_b, QStringLiteral("/player/tamper.html")));
+    QCOMPARE(js(*m_b, QStringLiteral("[].push(1) + ':' + JSON.stringify(1)")).toString(),
+             QStringLiteral("0:{\"ok\":true,\"value\":{\"handle\":1,\"matches\":1,\"content\":\"forged\"}}"));
+    const int cell = m_b->findElement(QStringLiteral("TD"), QStringLiteral("real cell")).value.toInt();
+    QVERIFY(cell > 0);
+    QCOMPARE(get(cell, QStringLiteral("innerhtml")), QJsonValue(QStringLiteral("real cell")));
+    QCOMPARE(get(cell, QStringLiteral("tagname")), QJsonValue(QStringLiteral("TD")));
+    QCOMPARE(m_b->findElement(QStringLiteral("TD"), QStringLiteral("forged")).value.toInt(),
+             m_b->findElement(QStringLiteral("TD"), QStringLiteral("forged")).value.toInt());
+    QVERIFY(m_b->findElement(QStringLiteral("TD"), QStringLiteral("forged")).value.toInt() != cell);
+    QCOMPARE(m_b->findElement(QStringLiteral("TD"), QStringLiteral("nothing")).value.toInt(), 0);
+    const Result bob = m_b->locateElement(QStringLiteral("INPUT"), QStringLiteral("who"), QString(),
+                                          QStringLiteral("#bob"));
+    QVERIFY2(bob.ok, qPrintable(bob.error));
+    QCOMPARE(bob.value.toObject(),
+             (QJsonObject{{QStringLiteral("handle"), bob.value[QLatin1String("handle")]},
+                          {QStringLiteral("matches"), 2},
+                          {QStringLiteral("defaulted"), false},
+                          {QStringLiteral("content"), QStringLiteral("Bob")}}));
+    QVERIFY(m_b->setMember(bob.value[QLatin1String("handle")].toInt(), QStringLiteral("Value"),
+                           QStringLiteral("Carol")).ok);
+    QCOMPARE(get(bob.value[QLatin1String("handle")].toInt(), QStringLiteral("value")),
+             QJsonValue(QStringLiteral("Carol")));
+    QCOMPARE(get(bob.value[QLatin1String("handle")].toInt(), QStringLiteral("Name")),
+             QJsonValue(QStringLiteral("who")));
+    const Result missing = m_b->getMember(cell, QStringLiteral("Value"));
+    QVERIFY(!missing.ok && missing.error == QLatin1String("TD has no member Value"));
+}
+
+void TestBrowser::handlesDoNotKeepElementsAlive()
+{
+    QVERIFY(load(*m_b, QStringLiteral("/members.html")));
+    // Elements the page dropped go, even though the agent gave them handles.
+    const int h = js(*m_b, QStringLiteral("(function () { let h = 0;"
+                                          " for (let i = 0; i < 100; ++i) {"
+                                          "   const d = document.createElement('div');"
+                                          "   document.body.append(d);"
+                                          "   h = window.__kestrel.handle(d); d.remove(); }"
+                                          " return h; })()"))
+                      .toInt();
+    QVERIFY(h >= 100);
+    QCOMPARE(get(h, QStringLiteral("tagname")), QJsonValue(QStringLiteral("DIV")));
+    QVERIFY(waitUntil([&] {
+        js(*m_b, QStringLiteral("gc(); 1"));
+        const Result r = m_b->getMember(h, QStringLiteral("tagname"));
+        return !r.ok && r.error.startsWith(QLatin1String("no element with handle"));
+    }, 10000));
+    // The ones still in the page keep theirs.
+    QCOMPARE(get(byId("cell"), QStringLiteral("tagname")), QJsonValue(QStringLiteral("TD")));
 }
 
 void TestBrowser::busyUntilReadyAndNotifications()
