@@ -31,9 +31,10 @@ ScriptLine special(const QString &command, const QString &value = {}, const QStr
 {
     return {u"Special"_qs, command, {}, {}, value, value2};
 }
-ScriptLine check(const QString &object, const QString &tag, const QString &value)
+ScriptLine check(const QString &object, const QString &tag, const QString &value,
+                 const QString &value2 = {})
 {
-    return {u"Check"_qs, object, tag, u"check"_qs, value, {}};
+    return {u"Check"_qs, object, tag, u"check"_qs, value, value2};
 }
 QString readAll(const QString &path)
 {
@@ -133,6 +134,7 @@ private slots:
     void failuresEndTheRunWithAScreenShot();
     void checksFindAndHighlight();
     void valuesClicksAndKeysReachThePage();
+    void replayActsOnTheRecordedElement();
     void navigationAndPopupSteps();
     void manualStepPausesAndResumes();
     void snapshotNames();
@@ -209,10 +211,11 @@ void TestPlayer::checksFindAndHighlight()
 {
     Session s;
     QVERIFY(s.start());
-    s.play({s.open(), check(u"dup"_qs, u"INPUT"_qs, {}),
+    s.play({s.open(), check(u"dup"_qs, u"INPUT"_qs, u"first"_qs),
             check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.logEnds(u"Step: 3, =>passed\nStep: 3, =>"_qs + kComplete), qPrintable(s.log()));
+    QVERIFY(s.log().contains("Step: 2, =>2 elements match; the first was used\nStep: 2, =>passed"_L1));
     // Highlighted with border 3 and grey, then put back exactly as it was.
     const QString events = s.events();
     QVERIFY2(events.contains("white style 3px rgb(192, 192, 192)|"_L1)
@@ -238,6 +241,77 @@ void TestPlayer::checksFindAndHighlight()
     QVERIFY(s.k.checkObject(td, u"TD"_qs, u"any"_qs, u"42.50"_qs));
     QVERIFY(!s.k.checkObject(td, u"TD"_qs, u"42.50"_qs, u"42.50 "_qs));
     QVERIFY(!s.k.checkObject(PageObject{b, 999999}, u"TD"_qs, {}, {}));
+
+    // A field is checked for what it holds; comments (template markers) are
+    // not content; a web component's open parts are found, its closed ones
+    // are not.
+    s.play({s.open(u"many.html"_qs), check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs),
+            check(u"size"_qs, u"SELECT"_qs, u"1"_qs, u"M:M"_qs),
+            check(u"x"_qs, u"P"_qs, u"<!--?lit$4711$-->Hello <!--?lit$4712$--><b>World</b>"_qs),
+            check(u"inner"_qs, u"INPUT"_qs, {}),
+            check({}, u"DIV"_qs, u"<button>Same</button>"_qs)}); // a host, as recorded before
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(u"Step: 6, =>passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
+    const struct
+    {
+        ScriptLine line;
+    } failing[] = {{check(u"who"_qs, u"INPUT"_qs, u"WRONG NAME"_qs)},
+                   {check(u"size"_qs, u"SELECT"_qs, u"2"_qs, u"L:L"_qs)},
+                   {check(u"secret"_qs, u"INPUT"_qs, u"hidden"_qs)},
+                   {check(u"x"_qs, u"P"_qs, u"Hello World"_qs)}};
+    for (const auto &f : failing) {
+        s.play({s.open(u"many.html"_qs), f.line, special({})});
+        QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+        QVERIFY2(s.log().contains("Step: 2, =>failed\n"_L1), qPrintable(s.log()));
+    }
+
+    // A page that replaces the built-ins the agent could use cannot change
+    // what a check finds nor what it compares.
+    s.play({s.open(u"tamper.html"_qs), check(u"x"_qs, u"TD"_qs, u"real cell"_qs),
+            check(u"who"_qs, u"INPUT"_qs, u"Bob"_qs, u"#bob"_qs),
+            web(u"who"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"Carol"_qs, u"@2"_qs),
+            check(u"who"_qs, u"INPUT"_qs, u"Carol"_qs, u"@2"_qs),
+            check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs, u"@1"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(u"Step: 6, =>passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
+    for (const ScriptLine &forged : {check(u"x"_qs, u"TD"_qs, u"forged"_qs),
+                                     check(u"who"_qs, u"INPUT"_qs, u"forged"_qs)}) {
+        s.play({s.open(u"tamper.html"_qs), forged, special({})});
+        QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+        QVERIFY2(s.log().contains("Step: 2, =>failed\n"_L1), qPrintable(s.log()));
+    }
+}
+
+// Several elements share the recorded identity: the one the user acted on is
+// the one found again (by the value of a button, radio or box, by the
+// recorded hint), and where nothing tells, the first, with a note.
+void TestPlayer::replayActsOnTheRecordedElement()
+{
+    Session s;
+    QVERIFY(s.start());
+    const QString cell = u"<button onclick=\"note('delete pressed')\">Delete</button>"_qs;
+    const QString input = u"INPUT"_qs, button = u"BUTTON"_qs, click = u"onclick"_qs,
+                  typed = u"onfocusout"_qs;
+    s.play({s.open(u"many.html"_qs), web({}, input, typed, u"Ann"_qs, u"@1"_qs),
+            web({}, input, typed, u"Lee"_qs, u"#last-name"_qs),
+            web({}, input, click, u"Send"_qs), // the unnamed submit button
+            web(u"veg"_qs, input, click, u"peas"_qs),
+            web({}, button, click, u"Remove"_qs, u"@2"_qs),
+            web({}, button, click, u"Remove"_qs, u"#rm-plum"_qs),
+            web({}, u"TD"_qs, click, cell), // the cell, not the button in its middle
+            web({}, input, typed, u"Zed"_qs),
+            web(u"inner"_qs, input, typed, u"deep"_qs),
+            web({}, button, click, u"Same"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+    QCOMPARE(s.events(), u"submitted Ann Lee|removed Pear|removed Plum|cell clicked false|"
+                         "inner deep|inner pressed"_qs);
+    QCOMPARE(s.js(u"[...document.querySelectorAll('input')].map((e) => e.value + (e.checked ? '*' : ''))"
+                  ".join()"_qs).toString(),
+             u"Zed,Lee,Send,beans,peas*,Alice,"_qs);
+    QVERIFY(s.log().contains("Step: 9, =>3 elements match; the first was used\nStep: 9, =>passed"_L1));
+    QVERIFY(s.log().contains("Step: 11, =>2 elements match; the first was used\nStep: 11, =>passed"_L1));
+    QCOMPARE(s.log().count("elements match"_L1), 2);
 }
 
 void TestPlayer::valuesClicksAndKeysReachThePage()
@@ -386,6 +460,22 @@ void TestPlayer::playAndStopDuringARun()
         QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
         QVERIFY2(s.logEnds(u"Step: 2, =>passed\nStep: 2, =>"_qs + kComplete), qPrintable(s.log()));
     }
+
+    // Stop while a step waits for its page to load before it searches: the
+    // run ends there, with no verdict for that step and no failure image.
+    s.server.addHangingPath(u"/player/hang.gif"_qs);
+    s.k.Timer1.setInterval(1000); // the page below starts loading between two steps
+    s.play({s.open(), special({}), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs), special({})});
+    s.whenLogged(u"Step: 2, =>passed"_qs,
+                 [&s] { s.k.browser()->Navigate2(s.url(u"slow.html"_qs)); });
+    s.whenLogged(u"Step: 3, =>Type=Web"_qs,
+                 [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(u"Step: 3, =>stopped - the run was stopped before this step acted\n"_qs),
+             qPrintable(s.log()));
+    QVERIFY(!s.log().contains("failed"_L1) && !s.log().contains("TEST COMPLETE"_L1));
+    QVERIFY(s.images(u"fail_*"_qs).isEmpty());
+    QCOMPARE(s.k.w.stepno, 3);
 }
 
 void TestPlayer::workingCopyMissingOrEmpty()
@@ -425,6 +515,24 @@ void TestPlayer::pageThatNeverFinishesLoading()
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.log().contains(u"Step: 1, "_qs + late), qPrintable(s.log()));
     QCOMPARE(s.images(u"fail_*"_qs).size(), 2);
+    // A step whose page starts loading after its action has one verdict,
+    // given when the load has ended (here: never).
+    s.play({s.open(u"many.html"_qs), web(u"go"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs),
+            special({}), special({})});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.log().contains(late), qPrintable(s.log()));
+    for (int step = 1; step <= 4; ++step)
+        QVERIFY2(!s.log().contains(u"Step: %1, =>passed"_qs.arg(step))
+                     || !s.log().contains(u"Step: %1, =>failed"_qs.arg(step)),
+                 qPrintable(s.log()));
+
+    // A page that stops answering in the middle of a check: the check fails,
+    // and says why.
+    s.play({s.open(u"spin.html"_qs), check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs), special({})});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), 60000);
+    QVERIFY2(s.log().contains("Step: 2, =>failed - the page did not respond\n"_L1), qPrintable(s.log()));
+    QVERIFY(!s.log().contains("Step: 2, =>passed"_L1));
+    QCOMPARE(s.images(u"fail_*"_qs).size(), 4);
 
     // Interactively, Stop ends the wait at once.
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "600000");
