@@ -112,6 +112,7 @@ public:
     BrowserElement *browser() const { return m_b; }
     int handle() const { return m_handle; }
     bool noAnswer() const { return m_noAnswer; }
+    void forgiveNoAnswer() { m_noAnswer = false; }
 
     BrowserElement::Result call(const QString &name, const QJsonArray &args, int timeoutMs = 10000)
     {
@@ -163,6 +164,11 @@ void settleInput(Kestrel &k, StepCalls &calls, int token)
                && calls.browser()->documentSerial() == serial) {
             const BrowserElement::Result r =
                 calls.call(QStringLiteral("playerArrived"), {token}, 2000);
+            // A document the input navigated away from may leave the call
+            // unanswered; that is not a page that stopped working.
+            if (r.noAnswer && calls.browser()
+                && (calls.browser()->Busy() || calls.browser()->documentSerial() != serial))
+                calls.forgiveNoAnswer();
             if (!r.ok || r.value.toBool())
                 break;
             pauseProcessing(2);
