@@ -4,6 +4,7 @@
 
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
+#include "player/ObjectLocation.h"
 #include "script/ScriptLine.h"
 #include "ui/FrmLog.h"
 #include "ui/FrmTestTrapEvents.h"
@@ -133,6 +134,7 @@ private slots:
     void threeStepScriptPasses();
     void failuresEndTheRunWithAScreenShot();
     void checksFindAndHighlight();
+    void checkedFieldContent();
     void valuesClicksAndKeysReachThePage();
     void replayActsOnTheRecordedElement();
     void navigationAndPopupSteps();
@@ -280,6 +282,28 @@ void TestPlayer::checksFindAndHighlight()
         QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
         QVERIFY2(s.log().contains("Step: 2, =>failed\n"_L1), qPrintable(s.log()));
     }
+}
+
+// What a check compares in a field it found: the text of a text field as it
+// is, the chosen entry of a list by its index; nothing for other elements.
+void TestPlayer::checkedFieldContent()
+{
+    PageSearch field;
+    QVERIFY(contentMatches(u"INPUT"_qs, field, u"anything"_qs));
+    field.content = u"Alice"_qs;
+    QVERIFY(contentMatches(u"INPUT"_qs, field, u"Alice"_qs));
+    QVERIFY(!contentMatches(u"INPUT"_qs, field, u"alice"_qs));
+    QVERIFY(!contentMatches(u"INPUT"_qs, field, u"Alice "_qs));
+    field.content = QString();
+    QVERIFY(contentMatches(u"INPUT"_qs, field, {}));
+    QVERIFY(!contentMatches(u"INPUT"_qs, field, u"0"_qs));
+    field.content = u"2"_qs;
+    QVERIFY(contentMatches(u"SELECT"_qs, field, u"2"_qs));
+    QVERIFY(contentMatches(u"SELECT"_qs, field, u" 2"_qs));
+    QVERIFY(!contentMatches(u"SELECT"_qs, field, u"1"_qs));
+    QVERIFY(!contentMatches(u"SELECT"_qs, field, u"UK"_qs));
+    field.content = u"-1"_qs; // nothing chosen
+    QVERIFY(!contentMatches(u"SELECT"_qs, field, u"0"_qs));
 }
 
 // Several elements share the recorded identity: the one the user acted on is
