@@ -397,6 +397,18 @@ void TestPlayer::navigationAndPopupSteps()
     QCOMPARE(s.k.wbMyBrowser.size(), 1);
     QVERIFY(s.k.browser()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+
+    // The pop-up is closed while a step waits for its page to take the
+    // focus: the step ends without its browser, which is not used again.
+    s.play({s.open(u"next.html"_qs), web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+            web(u"late"_qs, u"INPUT"_qs, u"ENTER"_qs, u"v"_qs), special({})});
+    s.whenLogged(u"Step: 3, =>Type=Web"_qs,
+                 [&s] { QTimer::singleShot(500, s.win.CmdClose, &QPushButton::click); });
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QCOMPARE(s.k.w.ix, 0);
+    QCOMPARE(s.k.wbMyBrowser.size(), 1);
+    QVERIFY2(s.log().contains("Step: 3, =>failed - cannot find object\n"_L1), qPrintable(s.log()));
+    QVERIFY(!s.log().contains("Step: 3, =>passed"_L1));
 }
 
 void TestPlayer::manualStepPausesAndResumes()

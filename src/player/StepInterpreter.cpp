@@ -275,8 +275,11 @@ StepOutcome webStep(Kestrel &k, const ScriptLine &line, const QString &value,
         if (calls.browser()) {
             const int token = nextInputToken();
             calls.call(QStringLiteral("playerExpect"), {token});
-            if (BrowserElement *b = calls.browser(); b && !calls.noAnswer()) {
-                pressEnter(inputWidget(b));
+            // The call waited: the element may have gone with its pop-up.
+            if (!calls.browser())
+                return failure(kNotFound);
+            if (!calls.noAnswer()) {
+                pressEnter(inputWidget(calls.browser()));
                 DoEvents();
                 settleInput(k, calls, token);
             }
