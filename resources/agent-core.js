@@ -610,28 +610,43 @@
     // roots stay closed); at most max of them.
     function collect(tag, identity, max) {
         const found = newList();
+        const top = documentElementOf(document);
+        if (top === null || typeof tag !== 'string' || typeof identity !== 'string')
+            return found;
         const want = wanted(tag, identity);
-        function visit(first) {
-            for (let el = first; el !== null && found.length < max; el = nextSiblingOf(el)) {
-                const t = tagNameOf(el);
-                // Upper-casing only names that can match (HTML ones already are).
-                if (t === tag || (t.length === tag.length && toUpperCase(t) === tag)) {
-                    try {
-                        if (identityOf(el, tag) === want)
-                            push(found, el);
-                    } catch (e) {
-                        // not this one
-                    }
+        // Depth first without recursion (a page may nest deeply): the stack
+        // holds where chains of siblings go on.
+        const pending = newList();
+        push(pending, top);
+        while (pending.length > 0 && found.length < max) {
+            pending.length -= 1;
+            const el = pending[pending.length];
+            delete pending[pending.length];
+            const t = tagNameOf(el);
+            // Upper-casing only names that can match (HTML ones already are).
+            if (t === tag || (t.length === tag.length && toUpperCase(t) === tag)) {
+                try {
+                    if (identityOf(el, tag) === want)
+                        push(found, el);
+                } catch (e) {
+                    // not this one
                 }
-                const root = shadowRootOf(el);
-                if (root !== null)
-                    visit(firstInFragment(root));
-                visit(firstChildOf(el));
+            }
+            // Taken in reverse: the shadow tree first, then the children,
+            // then the next sibling.
+            const next = nextSiblingOf(el);
+            if (next !== null)
+                push(pending, next);
+            const child = firstChildOf(el);
+            if (child !== null)
+                push(pending, child);
+            const root = shadowRootOf(el);
+            if (root !== null) {
+                const inner = firstInFragment(root);
+                if (inner !== null)
+                    push(pending, inner);
             }
         }
-        const top = documentElementOf(document);
-        if (top !== null && typeof tag === 'string' && typeof identity === 'string')
-            visit(top);
         return found;
     }
 
