@@ -39,7 +39,6 @@
     const isFiniteNumber = Number.isFinite;
     const isInteger = Number.isInteger;
     const ErrorClass = Error;
-    const floor = Math.floor;
     const WeakMapClass = WeakMap;
     const MapClass = Map;
     const WeakRefClass = WeakRef;
