@@ -336,8 +336,24 @@
     // The "visible" border and background: what the user sees, read from the
     // computed style; written through the inline style. The inline values
     // before our first write are kept, and writing back the value read before
-    // that write restores them exactly.
+    // that write restores them exactly: the style attribute as it was, or none
+    // when there was none.
+    const uncurryThis = Function.prototype.call.bind.bind(Function.prototype.call);
+    const getAttr = uncurryThis(Element.prototype.getAttribute);
+    const getStyleAttr = (el) => getAttr(el, 'style');
+    const setAttr = uncurryThis(Element.prototype.setAttribute);
+    const removeAttr = uncurryThis(Element.prototype.removeAttribute);
+    const cssTextOf = uncurryThis(Object.getOwnPropertyDescriptor(CSSStyleDeclaration.prototype, 'cssText').get);
+    const savedGet = uncurryThis(WeakMap.prototype.get);
+    const savedSet = uncurryThis(WeakMap.prototype.set);
+    const savedDelete = uncurryThis(WeakMap.prototype.delete);
+    const litAdd = uncurryThis(Set.prototype.add);
+    const litDelete = uncurryThis(Set.prototype.delete);
+    const litValues = uncurryThis(Set.prototype.values);
+    const iteratorNext = uncurryThis(Object.getPrototypeOf(new Set().values()).next);
     const saved = new WeakMap();
+    // The elements that carry a highlight now.
+    const lit = new Set();
     const BORDER_PROPS = [];
     for (const side of ['top', 'right', 'bottom', 'left'])
         for (const part of ['width', 'style', 'color'])
@@ -351,10 +367,11 @@
     }
 
     function keep(el, what, props, reading) {
-        let s = saved.get(el);
+        let s = savedGet(saved, el);
         if (!s) {
-            s = { attr: el.getAttribute('style'), css: el.style.cssText };
-            saved.set(el, s);
+            s = { attr: getStyleAttr(el), css: cssTextOf(styleOf(el)) };
+            savedSet(saved, el, s);
+            litAdd(lit, el);
         }
         if (!s[what]) {
             const st = styleOf(el);
@@ -366,31 +383,95 @@
         return s[what];
     }
 
-    function restore(el, what) {
-        const s = saved.get(el);
+    // Our properties back to the values kept; the attribute back as it was
+    // when nothing else of the style changed meanwhile.
+    function putBack(el, s, whats) {
         const st = styleOf(el);
-        for (const [p, v, prio] of s[what].values) {
-            if (v === '')
-                st.removeProperty(p);
-            else
-                st.setProperty(p, v, prio);
-        }
-        delete s[what];
-        if (!s.border && !s.bgcolor) {
-            saved.delete(el);
-            // Unless the page changed the style meanwhile, the attribute is
-            // put back as it was written.
-            if (st.cssText === s.css) {
-                if (s.attr === null)
-                    el.removeAttribute('style');
+        for (const what of whats) {
+            if (!s[what])
+                continue;
+            for (const [p, v, prio] of s[what].values) {
+                if (v === '')
+                    st.removeProperty(p);
                 else
-                    el.setAttribute('style', s.attr);
+                    st.setProperty(p, v, prio);
+            }
+        }
+        if (cssTextOf(st) === s.css) {
+            if (s.attr === null)
+                removeAttr(el, 'style');
+            else
+                setAttr(el, 'style', s.attr);
+        }
+    }
+
+    function restore(el, what) {
+        const s = savedGet(saved, el);
+        if (!s || !s[what])
+            return;
+        if (s.border && s.bgcolor) {
+            // The other one stays: only this one's properties go.
+            const st = styleOf(el);
+            for (const [p, v, prio] of s[what].values) {
+                if (v === '')
+                    st.removeProperty(p);
+                else
+                    st.setProperty(p, v, prio);
+            }
+            delete s[what];
+            return;
+        }
+        putBack(el, s, [what]);
+        delete s[what];
+        savedDelete(saved, el);
+        litDelete(lit, el);
+    }
+
+    // Takes every highlight off (el: only that element's).
+    function unhighlight(el) {
+        if (el !== undefined) {
+            restore(el, 'border');
+            restore(el, 'bgcolor');
+            return;
+        }
+        const all = [];
+        for (let it = litValues(lit), r = iteratorNext(it); !r.done; r = iteratorNext(it))
+            all[all.length] = r.value;
+        for (let i = 0; i < all.length; ++i)
+            unhighlight(all[i]);
+    }
+
+    // fn() run on the page as it is without any highlight: what it reads
+    // (an ancestor's inner HTML, say) never shows one. The highlights are
+    // back afterwards.
+    function withoutHighlights(fn) {
+        const off = [];
+        for (let it = litValues(lit), r = iteratorNext(it); !r.done; r = iteratorNext(it)) {
+            const el = r.value;
+            const s = savedGet(saved, el);
+            const now = getStyleAttr(el);
+            try {
+                putBack(el, s, ['border', 'bgcolor']);
+            } catch (e) {
+                continue;
+            }
+            off[off.length] = [el, now];
+        }
+        try {
+            return fn();
+        } finally {
+            for (let i = 0; i < off.length; ++i) {
+                const [el, now] = off[i];
+                if (now === null)
+                    removeAttr(el, 'style');
+                else
+                    setAttr(el, 'style', now);
             }
         }
     }
 
     function readBorder(el) {
-        const s = saved.get(el);
+        const s = savedGet(saved, el);
         if (s && s.border)
             return s.border.current;
         const w = parseFloat(getComputedStyle(el).borderTopWidth);
@@ -424,7 +505,7 @@
     }
 
     function readBgcolor(el) {
-        const s = saved.get(el);
+        const s = savedGet(saved, el);
         if (s && s.bgcolor)
             return s.bgcolor.current;
         return hexColour(getComputedStyle(el).backgroundColor);
@@ -804,6 +885,8 @@
         invoke: invoke,
         findElement: locate,
         matching: matching,
+        unhighlight: unhighlight,
+        withoutHighlights: withoutHighlights,
     });
     defineProperty(window, '__kestrel', {
         value: agent, writable: false, configurable: false, enumerable: false,

@@ -4,18 +4,68 @@
 // properties "onclick", "onkeydown", "onfocusout", "onmouseover" and
 // "onmouseout". When its event bubbles up to the document, a forwarder sends
 // Kestrel, over the page's web channel, a snapshot of what the recorder may
-// read of the event's source element at that moment (the C++ side runs later,
-// perhaps after the page has gone) and the element's handle for the
+// read of the element the user acted on at that moment (the C++ side runs
+// later, perhaps after the page has gone) and the element's handle for the
 // highlight. The channel's one object takes one call, post(token, snapshot);
 // the token names the forwarder on Kestrel's side.
+//
+// The page runs in this same world and may replace any built-in. Everything
+// used here after injection was taken before the page's first script ran,
+// tokens live only in closures, and reports are serialised here, so a page
+// can neither read a token nor change or add a report.
 (function () {
     'use strict';
     const K = window.__kestrel;
     if (!K)
         return;
+
+    // f(thisArg, ...args), immune to later changes of call, apply and bind.
+    const uncurry = Function.prototype.call.bind.bind(Function.prototype.call);
+    const descriptor = Object.getOwnPropertyDescriptor;
+    const getter = (proto, name) => uncurry(descriptor(proto, name).get);
+    const defineProperty = Object.defineProperty;
+    const createObject = Object.create;
+    const keysOf = Object.keys;
+    const isArray = Array.isArray;
+    const stringify = JSON.stringify;
+    const random = Math.random;
+    const numberToString = uncurry(Number.prototype.toString);
+    const stringSlice = uncurry(String.prototype.slice);
+    const setTimer = uncurry(window.setTimeout);
+    const clearTimer = uncurry(window.clearTimeout);
+    const addListener = uncurry(EventTarget.prototype.addEventListener);
+    const targetOf = getter(Event.prototype, 'target');
+    const typeOf = getter(Event.prototype, 'type');
+    const composedPath = uncurry(Event.prototype.composedPath);
+    const preventDefault = uncurry(Event.prototype.preventDefault);
+    const detailOf = getter(UIEvent.prototype, 'detail');
+    const keyCodeOf = getter(KeyboardEvent.prototype, 'keyCode');
+    const clientXOf = getter(MouseEvent.prototype, 'clientX');
+    const clientYOf = getter(MouseEvent.prototype, 'clientY');
+    const nodeTypeOf = getter(Node.prototype, 'nodeType');
+    const tagNameOf = getter(Element.prototype, 'tagName');
+    const getAttribute = uncurry(Element.prototype.getAttribute);
+    const closest = uncurry(Element.prototype.closest);
+    const shadowModeOf = getter(ShadowRoot.prototype, 'mode');
+    const optionsOf = getter(HTMLSelectElement.prototype, 'options');
+    const optionAt = uncurry(HTMLOptionsCollection.prototype.item);
+    const optionValueOf = getter(HTMLOptionElement.prototype, 'value');
+    const optionTextOf = getter(HTMLOptionElement.prototype, 'text');
+    const weakSetAdd = uncurry(WeakSet.prototype.add);
+    const weakSetHas = uncurry(WeakSet.prototype.has);
+    const handlerProperty = createObject(null);
+    for (const name of ['onclick', 'onkeydown', 'onmouseover', 'onmouseout']) {
+        const d = descriptor(Document.prototype, name);
+        handlerProperty[name] = { get: uncurry(d.get), set: uncurry(d.set) };
+    }
+    const transport = typeof qt === 'object' && qt && qt.webChannelTransport
+        ? qt.webChannelTransport : null;
+    const transportSend = transport && typeof transport.send === 'function'
+        ? uncurry(transport.send) : null;
+
     // Handles are numbered per document; Kestrel may still hold one of the
     // document before when it writes, so its calls name the document too.
-    const DOC = Math.random().toString(36).slice(2) + '-' + performance.timeOrigin;
+    const DOC = stringSlice(numberToString(random(), 36), 2) + '-' + performance.timeOrigin;
     function elementOf(doc, h) {
         if (doc !== DOC)
             throw new Error('the element belongs to another document');
@@ -29,6 +79,14 @@
         K.define('recorderSet', function (doc, h, member, value) {
             K.set(elementOf(doc, h), member, value);
         });
+        // The mouse left the element: its highlight, if it has one, comes off
+        // exactly; an element without one is left alone.
+        K.define('recorderUnhighlight', function (doc, h) {
+            if (doc === undefined)
+                K.unhighlight();
+            else
+                K.unhighlight(elementOf(doc, h));
+        });
         K.define('recorderPosted', function () { return { doc: DOC, seq: posted }; });
         // The element as a click's source would show it, read now (the Alt
         // key checks the element the mouse last moved over).
@@ -39,60 +97,113 @@
         return; // this document has its forwarders' machinery already
     }
 
-    // Taken before the page can replace them. The web channel's client below
-    // sees these, not the page's globals.
-    const JSON = { stringify: window.JSON.stringify, parse: window.JSON.parse };
-    const ElementClass = Element;
-    const SelectClass = HTMLSelectElement;
-    const addListener = EventTarget.prototype.addEventListener;
-    const targetOf = Object.getOwnPropertyDescriptor(Event.prototype, 'target').get;
-    const closest = Element.prototype.closest;
-    const defineProperty = Object.defineProperty;
-    const setTimer = window.setTimeout.bind(window);
-    const handlerProperty = {};
-    for (const name of ['onclick', 'onkeydown', 'onmouseover', 'onmouseout'])
-        handlerProperty[name] = Object.getOwnPropertyDescriptor(Document.prototype, name);
-    const transport = typeof qt === 'object' && qt && qt.webChannelTransport
-        ? qt.webChannelTransport : null;
+    // Plain data as JSON, without asking the values how (no toJSON, no
+    // prototype methods).
+    function encode(v) {
+        switch (typeof v) {
+        case 'string':
+            return stringify(v);
+        case 'number':
+            return v === v && v !== Infinity && v !== -Infinity ? stringify(v) : 'null';
+        case 'boolean':
+            return v ? 'true' : 'false';
+        case 'object': {
+            if (v === null)
+                return 'null';
+            let out;
+            if (isArray(v)) {
+                out = '[';
+                for (let i = 0; i < v.length; ++i)
+                    out += (i ? ',' : '') + encode(v[i]);
+                return out + ']';
+            }
+            const keys = keysOf(v);
+            out = '{';
+            for (let i = 0; i < keys.length; ++i)
+                out += (i ? ',' : '') + stringify(keys[i]) + ':' + encode(v[keys[i]]);
+            return out + '}';
+        }
+        default:
+            return 'null';
+        }
+    }
 
-    /*@@QWEBCHANNEL@@*/
+    function record() {
+        return createObject(null);
+    }
 
-    const EVENTS = ['onclick', 'onkeydown', 'onfocusout', 'onmouseover', 'onmouseout'];
-
-    // The channel: reports made before it is ready wait in order. Each is
-    // numbered, so Kestrel can tell when it has seen all reports made so far.
-    let bridge = null;
-    const waiting = [];
+    // The channel, spoken directly: one invocation of the bridge's post per
+    // report. Each report is numbered, so Kestrel can tell when it has seen
+    // all reports made so far.
     let posted = 0;
     function post(token, snapshot) {
-        if (snapshot.seq === undefined)
-            snapshot.seq = ++posted;
-        if (bridge) {
-            try {
-                bridge.post(token, snapshot);
-            } catch (e) {
-                // the channel is gone with the document
-            }
+        snapshot.seq = ++posted;
+        if (!transportSend)
             return;
-        }
-        if (waiting.length < 10000)
-            waiting.push([token, snapshot]);
-    }
-    if (transport && typeof QWebChannel === 'function') {
         try {
-            new QWebChannel(transport, function (channel) {
-                const b = channel.objects && channel.objects.kestrel;
-                if (!b || typeof b.post !== 'function')
-                    return;
-                bridge = b;
-                while (waiting.length) {
-                    const [token, snapshot] = waiting.shift();
-                    post(token, snapshot);
-                }
-            });
+            transportSend(transport, '{"type":6,"id":"kestrel","object":"kestrel","method":"post",'
+                          + '"args":[' + stringify(token) + ',' + encode(snapshot) + ']}');
         } catch (e) {
-            // no channel: nothing is recorded on this page
+            // the channel is gone with the document
         }
+    }
+
+    function isElement(node) {
+        try {
+            return nodeTypeOf(node) === 1;
+        } catch (e) {
+            return false;
+        }
+    }
+    function tagOf(el) {
+        try {
+            return tagNameOf(el);
+        } catch (e) {
+            return '';
+        }
+    }
+
+    // Hosts of closed shadow roots: what happens inside them cannot be seen,
+    // and their host is not what the user acted on.
+    const closedHosts = new WeakSet();
+    const attachShadow = Element.prototype.attachShadow;
+    const attachShadowCall = uncurry(attachShadow);
+    const attachDescriptor = descriptor(Element.prototype, 'attachShadow');
+    const CLOSED = {};
+    defineProperty(Element.prototype, 'attachShadow', {
+        configurable: attachDescriptor.configurable,
+        enumerable: attachDescriptor.enumerable,
+        writable: attachDescriptor.writable,
+        value: function attachShadow(init) {
+            const root = attachShadowCall(this, init);
+            if (shadowModeOf(root) === 'closed')
+                weakSetAdd(closedHosts, this);
+            else
+                watchRoot(root);
+            return root;
+        },
+    });
+
+    // The element the user acted on: the first element of the event's path,
+    // inside open shadow roots too. CLOSED when that is the host of a closed
+    // one; null when there is no element.
+    function sourceOf(ev) {
+        let el = null;
+        try {
+            const path = composedPath(ev);
+            for (let i = 0; i < path.length && el === null; ++i)
+                if (isElement(path[i]))
+                    el = path[i];
+        } catch (e) {
+            // no path
+        }
+        if (el === null) {
+            const t = targetOf(ev);
+            el = isElement(t) ? t : null;
+        }
+        if (el !== null && weakSetHas(closedHosts, el))
+            return CLOSED;
+        return el;
     }
 
     // Chromium has no "onfocusout" handler property; this one behaves like
@@ -105,134 +216,342 @@
         get: function () { return focusoutHandler; },
         set: function (v) { focusoutHandler = typeof v === 'function' ? v : null; },
     });
-    addListener.call(document, 'focusout', function (ev) {
+    addListener(document, 'focusout', function (ev) {
         const h = focusoutHandler;
         if (typeof h !== 'function')
             return;
+        if (h === forwarders.onfocusout && weakSetHas(reported, ev))
+            return;
         let result;
         try {
-            result = h.call(document, ev);
+            result = uncurry(h)(document, ev);
         } catch (e) {
             // Reported like an error in any other handler.
-            setTimer(function () { throw e; }, 0);
+            setTimer(window, function () { throw e; }, 0);
             return;
         }
         if (result === false)
-            ev.preventDefault();
+            preventDefault(ev);
     });
 
+    // Focus moving between two fields of one shadow tree never reaches the
+    // document (the event stops at the tree's root), so a field left that way
+    // reports from its root.
+    const reported = new WeakSet();
+    function watchRoot(root) {
+        addListener(root, 'focusout', function (ev) {
+            const f = forwarders.onfocusout;
+            if (f && focusoutHandler === f) {
+                weakSetAdd(reported, ev);
+                f(ev);
+            }
+        });
+    }
+
     function readHandler(name) {
-        return name === 'onfocusout' ? focusoutHandler : handlerProperty[name].get.call(document);
+        return name === 'onfocusout' ? focusoutHandler : handlerProperty[name].get(document);
     }
     function writeHandler(name, fn) {
         if (name === 'onfocusout')
             focusoutHandler = fn;
         else
-            handlerProperty[name].set.call(document, fn);
+            handlerProperty[name].set(document, fn);
     }
 
-    // What ProcessWebEvent may read of the source element, taken now. A
-    // member the element lacks (or that throws) is left out.
+    // Identities under which the line may name the element: the player finds
+    // it by one of these.
+    const IDENTITIES = ['name', 'nameprop', 'innerhtml', 'innertext'];
+
+    // The element's hint among the elements that share its identity: none
+    // when it is the only one, "#id" when its id tells it from the others,
+    // else "@n", its place among them in search order.
+    function hintFor(el, tag, identity) {
+        let found;
+        try {
+            found = K.matching(tag, identity);
+        } catch (e) {
+            return '';
+        }
+        const n = found.length;
+        if (!(n > 1))
+            return '';
+        let at = -1;
+        for (let i = 0; i < n && at < 0; ++i)
+            if (found[i] === el)
+                at = i;
+        if (at < 0)
+            return '';
+        const id = getAttribute(el, 'id');
+        if (typeof id === 'string' && id !== '') {
+            let unique = true;
+            for (let i = 0; i < n && unique; ++i)
+                if (i !== at && getAttribute(found[i], 'id') === id)
+                    unique = false;
+            if (unique)
+                return '#' + id;
+        }
+        return '@' + (at + 1);
+    }
+
+    // What ProcessWebEvent may read of the element, taken now and as the page
+    // has it without any highlight. A member the element lacks (or that
+    // throws) is left out.
     function snapshot(el, webMethod, ev) {
-        const members = {};
-        function read(member) {
+        return K.withoutHighlights(function () { return read(el, webMethod, ev); });
+    }
+    function read(el, webMethod, ev) {
+        const members = record();
+        function take(member) {
             try {
-                members[member] = K.get(el, member);
+                const v = K.get(el, member);
+                const t = typeof v;
+                if (v === null || t === 'string' || t === 'number' || t === 'boolean')
+                    members[member] = v;
             } catch (e) {
                 // not readable
             }
         }
-        read('tagname');
-        read('name');
+        take('tagname');
+        take('name');
+        const s = record();
+        s.doc = DOC;
+        s.handle = K.handle(el);
+        s.members = members;
         if (webMethod === 'onmouseover' || webMethod === 'onmouseout') {
-            read('border');
-            read('bgcolor');
-        } else {
-            read('value');
-            read('innertext');
+            take('border');
+            take('bgcolor');
+            return s;
         }
-        if (webMethod === 'onclick') {
-            read('innerhtml');
-            read('onclick');
-            read('pathname');
-            read('nameprop');
-            read('selectedindex');
+        take('value');
+        take('innertext');
+        take('innerhtml');
+        take('onclick');
+        take('pathname');
+        take('nameprop');
+        take('selectedindex');
+        if (typeof members.selectedindex === 'number') {
             try {
-                const o = el.options[members.selectedindex];
-                if (o)
-                    members.option = { value: String(o.value), text: String(o.text) };
+                const o = optionAt(optionsOf(el), members.selectedindex);
+                if (o) {
+                    const option = record();
+                    option.value = '' + optionValueOf(o);
+                    option.text = '' + optionTextOf(o);
+                    members.option = option;
+                }
             } catch (e) {
                 // no option at that index
             }
         }
-        const s = { doc: DOC, handle: K.handle(el), members: members };
-        if (ev && typeof ev.keyCode === 'number')
-            s.keyCode = ev.keyCode;
+        if (ev) {
+            try {
+                s.keyCode = keyCodeOf(ev);
+            } catch (e) {
+                // not a key event
+            }
+        }
+        // Hints by identity text: the line picks the one of the identity it
+        // carries.
+        const hints = record();
+        const tag = members.tagname;
+        if (typeof tag === 'string') {
+            const seen = record();
+            for (let i = 0; i < IDENTITIES.length; ++i) {
+                const identity = members[IDENTITIES[i]];
+                if (typeof identity !== 'string' || seen[identity])
+                    continue;
+                seen[identity] = true;
+                const hint = hintFor(el, tag, identity);
+                if (hint !== '')
+                    hints[identity] = hint;
+            }
+        }
+        s.hints = hints;
         return s;
     }
 
     function inList(el) {
         try {
-            return closest.call(el, 'select') !== null;
+            return closest(el, 'select') !== null;
         } catch (e) {
             return false;
         }
     }
 
+    // Enter pressed in a field: the click the browser then sends to the
+    // form's default button (or the field itself) is part of the Enter, which
+    // replays it; it is no step of its own. Such a click is no mouse click
+    // (detail 0) and comes before the key is released.
+    let enterField = null;
+    let enterTimer = 0;
+    function endEnter() {
+        enterField = null;
+        if (enterTimer)
+            clearTimer(window, enterTimer);
+        enterTimer = 0;
+    }
+    addListener(document, 'keydown', function (ev) {
+        try {
+            if (keyCodeOf(ev) !== 13) {
+                endEnter();
+                return;
+            }
+            const el = sourceOf(ev);
+            endEnter();
+            if (el !== CLOSED && el !== null && tagOf(el) === 'INPUT') {
+                enterField = el;
+                // Should the release never come here (focus gone elsewhere).
+                enterTimer = setTimer(window, endEnter, 2000);
+            }
+        } catch (x) {
+            // never disturb the page
+        }
+    }, true);
+    addListener(document, 'keyup', function (ev) {
+        try {
+            if (keyCodeOf(ev) === 13)
+                endEnter();
+        } catch (x) {
+            // never disturb the page
+        }
+    }, true);
+    function partOfEnter(ev) {
+        try {
+            return enterField !== null && detailOf(ev) === 0;
+        } catch (e) {
+            return false;
+        }
+    }
+
+    // One report per closed shadow root event kind: Kestrel says once that
+    // it cannot record there.
     function report(token, webMethod, ev) {
-        const el = targetOf.call(ev);
-        if (!(el instanceof ElementClass))
+        const el = sourceOf(ev);
+        const hover = webMethod === 'onmouseover' || webMethod === 'onmouseout';
+        if (el === CLOSED) {
+            if (hover) {
+                // The host stands in for the highlight.
+                const host = targetOf(ev);
+                if (isElement(host))
+                    post(token, snapshot(host, webMethod, ev));
+            } else {
+                const s = record();
+                s.doc = DOC;
+                s.kind = 'closed';
+                post(token, s);
+            }
             return;
-        // A click on a list carries the choice it had before; the choice is
-        // recorded when the list reports its change (below).
-        if (webMethod === 'onclick' && inList(el))
+        }
+        if (el === null)
             return;
+        if (webMethod === 'onclick') {
+            // A click on a list carries the choice it had before; the choice
+            // is recorded when the list reports it (below).
+            if (inList(el))
+                return;
+            if (partOfEnter(ev))
+                return;
+            const tag = tagOf(el);
+            if (tag === 'HTML' || tag === 'BODY') {
+                // The page's background: a step only for a page that handles
+                // it, replayed as a click at that point.
+                let own = null;
+                try {
+                    own = K.get(el, 'onclick');
+                } catch (e) {
+                    // no handler
+                }
+                if (own !== true)
+                    return;
+                const s = record();
+                s.doc = DOC;
+                s.kind = 'background';
+                s.x = clientXOf(ev);
+                s.y = clientYOf(ev);
+                post(token, s);
+                return;
+            }
+        }
         post(token, snapshot(el, webMethod, ev));
     }
 
     // clsForward: a forwarder is armed by being made with its token; the page
-    // calls it, as the document's handler, when its event fires.
-    const tokens = new WeakMap();
+    // calls it, as the document's handler, when its event fires. The token
+    // lives in the forwarder's closure only.
+    const forwarders = record();
     function forwarder(webMethod, token) {
-        const f = function (ev) {
+        return function (ev) {
             try {
-                const e = ev || window.event;
-                if (e)
-                    report(token, webMethod, e);
+                if (ev)
+                    report(token, webMethod, ev);
             } catch (x) {
                 // never disturb the page
             }
         };
-        tokens.set(f, token);
-        return f;
+    }
+    // The click forwarder's token, for the lists' reports.
+    let clickToken = null;
+    function listReport(el, kind, ev) {
+        const f = forwarders.onclick;
+        if (!f || readHandler('onclick') !== f || clickToken === null)
+            return;
+        const s = snapshot(el, 'onclick', ev);
+        s.kind = kind;
+        post(clickToken, s);
     }
 
     // Choosing from a list, by mouse or keyboard: the list's click, with the
     // option now chosen, as long as our click forwarder is the document's.
-    addListener.call(document, 'change', function (ev) {
+    // "input" and not "change": only the former leaves a shadow tree.
+    addListener(document, 'input', function (ev) {
         try {
-            const el = targetOf.call(ev);
-            if (!(el instanceof SelectClass))
+            const el = sourceOf(ev);
+            if (el !== CLOSED && el !== null && tagOf(el) === 'SELECT')
+                listReport(el, 'change', ev);
+        } catch (x) {
+            // never disturb the page
+        }
+    }, true);
+    // Pressing the mouse on a list, which opens it: in check mode that is
+    // the check of the list as it is now.
+    addListener(document, 'mousedown', function (ev) {
+        try {
+            const el = sourceOf(ev);
+            if (el === CLOSED || el === null)
                 return;
-            const token = tokens.get(readHandler('onclick'));
-            if (token !== undefined)
-                post(token, snapshot(el, 'onclick', ev));
+            const list = closest(el, 'select');
+            if (list !== null)
+                listReport(list, 'press', null);
         } catch (x) {
             // never disturb the page
         }
     }, true);
 
+    const EVENTS = record();
+    EVENTS.onclick = EVENTS.onkeydown = EVENTS.onfocusout = true;
+    EVENTS.onmouseover = EVENTS.onmouseout = true;
+
     // hookBrowser: [{event, token}, ...]. Replaces the document's handlers
     // for those events; returns the document's id and how many were set.
     function hookBrowser(list) {
         let n = 0;
-        for (const item of Array.isArray(list) ? list : []) {
-            const name = String(item && item.event);
-            if (EVENTS.indexOf(name) < 0)
+        if (!isArray(list))
+            list = [];
+        for (let i = 0; i < list.length; ++i) {
+            const item = list[i];
+            const name = '' + (item && item.event);
+            if (EVENTS[name] !== true)
                 continue;
-            writeHandler(name, forwarder(name, String(item.token)));
+            const token = '' + item.token;
+            const f = forwarder(name, token);
+            forwarders[name] = f;
+            if (name === 'onclick')
+                clickToken = token;
+            writeHandler(name, f);
             ++n;
         }
-        return { doc: DOC, set: n };
+        const r = record();
+        r.doc = DOC;
+        r.set = n;
+        return r;
     }
 })();

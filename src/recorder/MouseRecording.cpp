@@ -1,4 +1,6 @@
 // Mouse presses and the Alt key, seen through the hook manager.
+#include "recorder/MousePress.h"
+
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
 #include "platform/Screen.h"
@@ -7,14 +9,11 @@
 #include <QDateTime>
 #include <cmath>
 
-namespace {
-// A blank before a number that is not negative, as the script stores them.
 QString signedText(double v)
 {
     const QString digits = QString::number(v, 'g', 15);
     return v < 0 ? digits : QLatin1Char(' ') + digits;
 }
-} // namespace
 
 void Kestrel::ChkWindowsEvent_Click()
 {

@@ -110,3 +110,11 @@ void PageEvents::deliver()
     }
     m_delivering = false;
 }
+
+bool PageEvents::firstClosedReport(const QString &document)
+{
+    if (m_closedNoted.contains(document))
+        return false;
+    m_closedNoted.insert(document);
+    return true;
+}

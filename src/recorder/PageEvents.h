@@ -66,6 +66,10 @@ public:
     };
     const Event *currentEvent() const { return m_hasCurrent ? &m_current : nullptr; }
 
+    // True the first time a document reports an event inside a closed shadow
+    // root: the tester is told once per page.
+    bool firstClosedReport(const QString &document);
+
     // Documents of one element whose forwarders are kept.
     static constexpr int kDocumentsKept = 16;
 
@@ -90,6 +94,7 @@ private:
     // Per element: its latest reporting document and that one's last report.
     QHash<const BrowserElement *, QPair<QString, int>> m_handled;
     QQueue<Report> m_queue;
+    QSet<QString> m_closedNoted;
     QTimer m_timer;
     int m_pendingSerial = 0;
     bool m_delivering = false;

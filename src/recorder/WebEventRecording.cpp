@@ -2,8 +2,12 @@
 #include "app/Kestrel.h"
 
 #include "platform/BrowserElement.h"
+#include "platform/Screen.h"
+#include "recorder/MousePress.h"
 #include "recorder/WebSource.h"
 #include "script/ScriptWriter.h"
+
+#include <cmath>
 
 
 namespace {
@@ -15,10 +19,35 @@ bool isRecording(const QString &mode)
 
 } // namespace
 
+namespace {
+
+void recordBackgroundClick(Kestrel &k, const WebSource &src)
+{
+    BrowserElement *b = src.object().browser;
+    if (!b)
+        return;
+    // As a press of the mouse there, which is how the player can click a
+    // page's background again.
+    const double zoom = b->zoomFactor();
+    const QPoint g = b->mapToGlobal(QPoint(qRound(src.point().x() * zoom),
+                                           qRound(src.point().y() * zoom)));
+    AppendScriptLine(k, QStringLiteral("Special"), QStringLiteral("mousedown"), QString(),
+                     QString(), signedText(twipsPerPixelX() * g.x()),
+                     signedText(std::nearbyint(twipsPerPixelY() * g.y())));
+}
+
+} // namespace
+
 void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 {
-    if (!isRecording(g.gMode))
+    if (!isRecording(g.gMode)) {
+        // A highlight never outlives recording: the mouse leaving takes it
+        // off whatever the mode.
+        if (sWebMethod == QLatin1String("onmouseout"))
+            if (const PageEvents::Event *event = pageEvents.currentEvent())
+                WebSource(event->browser, event->snapshot).unhighlight();
         return;
+    }
 
     WebSource src;
     if (sWebObject.isEmpty() && sWebMethod == QLatin1String("altkey")) {
@@ -32,6 +61,25 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
             return;
         src = WebSource(event->browser, event->snapshot);
     }
+
+    const QString kind = src.kind();
+    if (kind == QLatin1String("closed")) {
+        // Nothing rather than a line for the host, which replays nothing.
+        if (m_view && pageEvents.firstClosedReport(src.object().document))
+            m_view->appendEvents(QStringLiteral(
+                "(Not recorded: this page acts inside a closed shadow root, which it keeps "
+                "hidden; actions there cannot be recorded.)\r\n"));
+        return;
+    }
+    if (kind == QLatin1String("background")) {
+        if (g.gMode == QLatin1String("record"))
+            recordBackgroundClick(*this, src);
+        return;
+    }
+    // Pressing the mouse on a list is the check of the list in check mode,
+    // and nothing of its own while recording: the choice, if any, follows.
+    if (kind == QLatin1String("press") && g.gMode != QLatin1String("check"))
+        return;
 
     QString value;
     QString value2;
@@ -48,8 +96,17 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 
     auto write = [&](const QString &type, const QString &method) {
         // The line needs the element's tag name; without one nothing is written.
-        if (tag)
-            AppendScriptLine(*this, type, name, *tag, method, value, value2);
+        if (!tag)
+            return;
+        // Where several elements share what the line names the element by,
+        // the field left empty tells which one it was.
+        QString second = value2;
+        if (second.isEmpty()) {
+            static const QStringList byObject{QStringLiteral("IMG"), QStringLiteral("A"),
+                                              QStringLiteral("SELECT"), QStringLiteral("INPUT")};
+            second = src.hint(byObject.contains(*tag) ? name : value);
+        }
+        AppendScriptLine(*this, type, name, *tag, method, value, second);
     };
 
     if (sWebMethod == QLatin1String("onmouseover")) {
@@ -64,13 +121,17 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         return;
     }
     if (sWebMethod == QLatin1String("onmouseout")) {
-        src.write(QStringLiteral("border"), w.border);
-        src.write(QStringLiteral("bgcolor"), w.bgcolor);
+        // Exactly as the element was, whatever was saved since.
+        src.unhighlight();
         return;
     }
     if (sWebMethod == QLatin1String("onkeydown") && g.gMode == QLatin1String("record")) {
         const qint32 key = src.keyCode().value_or(0);
         if (key == 13) {
+            // Enter on a link or a button makes the browser click it: that
+            // click is the step, and it replays.
+            if (tag == QLatin1String("A") || tag == QLatin1String("BUTTON"))
+                return;
             if (tag == QLatin1String("INPUT"))
                 value = src.text(QStringLiteral("value")).value_or(value);
             write(QStringLiteral("Web"), QStringLiteral("ENTER"));
@@ -81,7 +142,9 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         return;
     }
 
-    if (sWebMethod == QLatin1String("onclick") && tag) {
+    // A list is checked by its choice, whatever event made the check.
+    const bool listCheck = g.gMode == QLatin1String("check") && tag == QLatin1String("SELECT");
+    if ((sWebMethod == QLatin1String("onclick") || listCheck) && tag) {
         if (*tag == QLatin1String("A")) {
             name = src.text(QStringLiteral("innerhtml")).value_or(name);
             const auto onclick = src.member(QStringLiteral("onclick"));
@@ -108,7 +171,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         }
     }
 
-    if (sWebMethod == QLatin1String("onfocusout")) {
+    if (sWebMethod == QLatin1String("onfocusout") && !listCheck) {
         if (tag != QLatin1String("INPUT"))
             return;
         value = src.text(QStringLiteral("value")).value_or(value);
@@ -118,6 +181,10 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         write(QStringLiteral("Web"), sWebMethod);
 
     if (g.gMode == QLatin1String("check")) {
+        // A choice made in check mode is still a step, before its check: the
+        // replay makes the choice, then finds it.
+        if (kind == QLatin1String("change"))
+            write(QStringLiteral("Web"), sWebMethod);
         if (value.isEmpty())
             value = src.text(QStringLiteral("innertext")).value_or(value);
         write(QStringLiteral("Check"), QStringLiteral("check"));
@@ -126,3 +193,4 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     }
 }
+

@@ -19,6 +19,19 @@ WebSource::WebSource(BrowserElement *browser, const QJsonObject &snapshot)
     m_object.document = snapshot.value(QLatin1String("doc")).toString();
     m_members = snapshot.value(QLatin1String("members")).toObject();
     m_keyCode = snapshot.value(QLatin1String("keyCode"));
+    m_hints = snapshot.value(QLatin1String("hints")).toObject();
+    m_kind = snapshot.value(QLatin1String("kind")).toString();
+    m_point = QPointF(snapshot.value(QLatin1String("x")).toDouble(),
+                      snapshot.value(QLatin1String("y")).toDouble());
+}
+
+QString WebSource::hint(const QString &identity) const
+{
+    const QString h = m_hints.value(identity).toString();
+    // Only the two forms the player reads.
+    if (h.size() > 1 && (h.front() == QLatin1Char('#') || h.front() == QLatin1Char('@')))
+        return h;
+    return QString();
 }
 
 WebSource WebSource::readNow(const PageObject &object)
@@ -136,6 +149,13 @@ std::optional<QString> WebSource::textNow(const QString &name) const
 {
     const auto v = memberNow(name);
     return v ? asText(*v) : std::nullopt;
+}
+
+void WebSource::unhighlight() const
+{
+    if (!m_object.isNull())
+        m_object.browser->callAgent(QStringLiteral("recorderUnhighlight"),
+                                    {m_object.document, m_object.handle}, kPageWaitMs);
 }
 
 bool WebSource::write(const QString &name, const QJsonValue &value) const

@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QPointF>
 #include <QString>
 
 #include <optional>
@@ -19,7 +20,8 @@ class WebSource
 public:
     // No element: every read and write fails.
     WebSource() = default;
-    // From a forwarder's snapshot: {handle, members: {...}, keyCode}.
+    // From a forwarder's snapshot: {doc, handle, members: {...}, keyCode,
+    // hints: {identity: hint}, kind, x, y}.
     WebSource(BrowserElement *browser, const QJsonObject &snapshot);
     // The element of object as it is now in its page.
     static WebSource readNow(const PageObject &object);
@@ -30,6 +32,15 @@ public:
     std::optional<QString> text(const QString &name) const;
     std::optional<qint32> integer(const QString &name) const;
     std::optional<qint32> keyCode() const;
+    // What the report is besides an event of the element: "change" (a list's
+    // choice), "press" (the mouse pressed on a list), "closed" (inside a
+    // closed shadow root: no element), "background" (a click on the page
+    // itself at x, y); empty for a plain event.
+    QString kind() const { return m_kind; }
+    QPointF point() const { return m_point; }
+    // The text that tells the element from the others the player would find
+    // under this identity ("#id" or "@n"); empty when it is the only one.
+    QString hint(const QString &identity) const;
     // Options(selectedindex): value and text.
     std::optional<QString> optionValue() const;
     std::optional<QString> optionText() const;
@@ -41,6 +52,8 @@ public:
     std::optional<QString> textNow(const QString &name) const;
 
     bool write(const QString &name, const QJsonValue &value) const;
+    // The element's highlight, if it has one, taken off exactly.
+    void unhighlight() const;
 
     // A page value as text: numbers without a decimal point when whole.
     static std::optional<QString> asText(const QJsonValue &v);
@@ -52,4 +65,7 @@ private:
     PageObject m_object;
     QJsonObject m_members;
     QJsonValue m_keyCode;
+    QJsonObject m_hints;
+    QString m_kind;
+    QPointF m_point;
 };
