@@ -169,7 +169,6 @@
     const attachShadow = Element.prototype.attachShadow;
     const attachShadowCall = uncurry(attachShadow);
     const attachDescriptor = descriptor(Element.prototype, 'attachShadow');
-    const CLOSED = {};
     defineProperty(Element.prototype, 'attachShadow', {
         configurable: attachDescriptor.configurable,
         enumerable: attachDescriptor.enumerable,
@@ -185,8 +184,8 @@
     });
 
     // The element the user acted on: the first element of the event's path,
-    // inside open shadow roots too. CLOSED when that is the host of a closed
-    // one; null when there is no element.
+    // inside open shadow roots too (the host of a closed one for what
+    // happens inside that); null when there is no element.
     function sourceOf(ev) {
         let el = null;
         try {
@@ -201,9 +200,10 @@
             const t = targetOf(ev);
             el = isElement(t) ? t : null;
         }
-        if (el !== null && weakSetHas(closedHosts, el))
-            return CLOSED;
         return el;
+    }
+    function isClosedHost(el) {
+        return el !== null && weakSetHas(closedHosts, el);
     }
 
     // Chromium has no "onfocusout" handler property; this one behaves like
@@ -397,7 +397,7 @@
             }
             const el = sourceOf(ev);
             endEnter();
-            if (el !== CLOSED && el !== null && tagOf(el) === 'INPUT') {
+            if (el !== null && tagOf(el) === 'INPUT') {
                 enterField = el;
                 // Should the release never come here (focus gone elsewhere).
                 enterTimer = setTimer(window, endEnter, 2000);
@@ -422,27 +422,19 @@
         }
     }
 
-    // One report per closed shadow root event kind: Kestrel says once that
-    // it cannot record there.
     function report(token, webMethod, ev) {
         const el = sourceOf(ev);
-        const hover = webMethod === 'onmouseover' || webMethod === 'onmouseout';
-        if (el === CLOSED) {
-            if (hover) {
-                // The host stands in for the highlight.
-                const host = targetOf(ev);
-                if (isElement(host))
-                    post(token, snapshot(host, webMethod, ev));
-            } else {
-                const s = record();
-                s.doc = DOC;
-                s.kind = 'closed';
-                post(token, s);
-            }
-            return;
-        }
         if (el === null)
             return;
+        // Inside a closed shadow root the host stands in for the highlight;
+        // nothing else can be recorded there, and Kestrel says so.
+        if (isClosedHost(el) && webMethod !== 'onmouseover' && webMethod !== 'onmouseout') {
+            const s = record();
+            s.doc = DOC;
+            s.kind = 'closed';
+            post(token, s);
+            return;
+        }
         if (webMethod === 'onclick') {
             // A click on a list carries the choice it had before; the choice
             // is recorded when the list reports it (below).
@@ -505,7 +497,7 @@
     addListener(document, 'input', function (ev) {
         try {
             const el = sourceOf(ev);
-            if (el !== CLOSED && el !== null && tagOf(el) === 'SELECT')
+            if (el !== null && tagOf(el) === 'SELECT')
                 listReport(el, 'change', ev);
         } catch (x) {
             // never disturb the page
@@ -516,7 +508,7 @@
     addListener(document, 'mousedown', function (ev) {
         try {
             const el = sourceOf(ev);
-            if (el === CLOSED || el === null)
+            if (el === null || isClosedHost(el))
                 return;
             const list = closest(el, 'select');
             if (list !== null)

@@ -5,6 +5,7 @@
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
 #include "script/ScriptReader.h"
+#include "ui/FrmLog.h"
 #include "ui/FrmTestTrapEvents.h"
 
 #include <QAction>
@@ -50,6 +51,9 @@ private slots:
     void hostilePage();
     void pageCallingTheChannel();
     void mousePressesAndAltKey();
+    void sharedIdentitiesListsAndBackground();
+    void enterRecordsWhatReplays();
+    void shadowRoots();
 
 private:
     struct Session
@@ -105,8 +109,11 @@ void TestRecorder::click(const QString &element, bool press)
     QPoint p = center(element);
     QTest::mouseMove(input(), QPoint(-5, -5));
     QTest::mouseMove(input(), p);
-    const QString probe = QStringLiteral("document.elementFromPoint(%1, %2).style.borderTopWidth")
-                              .arg(p.x()).arg(p.y());
+    const QString probe =
+        QStringLiteral("(function () { let e = document.elementFromPoint(%1, %2), i;"
+                       " while (e.shadowRoot && (i = e.shadowRoot.elementFromPoint(%1, %2)) && i !== e)"
+                       " e = i; return e.style.borderTopWidth; })()")
+            .arg(p.x()).arg(p.y());
     if (recording())
         QVERIFY2(waitUntil([&] { return js(probe) == QLatin1String("3px"); }), qPrintable(element));
     if (!press)
@@ -484,6 +491,158 @@ void TestRecorder::mousePressesAndAltKey()
     QVERIFY(expect({R"("Web","q","INPUT","onfocusout","","")",
                     R"("Web","q","INPUT","onclick","","")"}));
     QCOMPARE(k().g.gMode, QStringLiteral("record"));
+}
+
+// Elements that share what a line names them by get a hint telling which one
+// it was, and unique ones keep their line as it always was; a list in check
+// mode is checked when it is pressed; the highlight never shows in what is
+// recorded; the page's background is no step unless the page handles it.
+void TestRecorder::sharedIdentitiesListsAndBackground()
+{
+    open(QStringLiteral("shared.html"));
+    QVERIFY(shows(QStringLiteral("/shared.html")));
+    k().CmdRecord_Click();
+    const QString inputs = QStringLiteral("document.querySelectorAll('p input')");
+    click(inputs + QStringLiteral("[1]"));
+    QTest::keyClicks(input(), QStringLiteral("b"));
+    click(inputs + QStringLiteral("[2]"));
+    click(Q("first"));
+    click(QStringLiteral("document.querySelector('[name=unique]')"));
+    click(QStringLiteral("document.querySelectorAll('button')[2]"));
+    click(Q("bob"));
+    QVERIFY(expect({R"("Web","","INPUT","onclick","","@2")", R"("Web","","INPUT","onfocusout","b","@2")",
+                    R"("Web","","INPUT","onclick","","@3")", R"("Web","","INPUT","onfocusout","","@3")",
+                    R"("Web","","INPUT","onclick","","#first")",
+                    R"("Web","","INPUT","onfocusout","","#first")",
+                    R"("Web","unique","INPUT","onclick","","")",
+                    R"("Web","unique","INPUT","onfocusout","","")",
+                    R"("Web","","BUTTON","onclick","Remove","@3")",
+                    R"("Web","","BUTTON","onclick","Remove","#bob")"}));
+
+    // The field inside the label is still lit when the label is clicked: the
+    // label is recorded as the page has it, and nothing of the highlight
+    // stays behind.
+    hover(QStringLiteral("document.querySelector('[name=who]')"));
+    const QVariantList text =
+        js(QStringLiteral("(function () { const r = document.createRange();"
+                          " r.selectNodeContents(%1.firstChild); const b = r.getBoundingClientRect();"
+                          " return [b.left + b.width / 2, b.top + b.height / 2]; })()").arg(Q("who")))
+            .toList();
+    QVERIFY(text.size() == 2);
+    const QPoint onText(text[0].toInt(), text[1].toInt());
+    QTest::mouseMove(input(), onText);
+    QTest::mouseClick(input(), Qt::LeftButton, {}, onText);
+    const QString label = QStringLiteral(R"(Name: <input name="who">)");
+    QVERIFY(expect({QStringLiteral(R"("Web","onclick","LABEL","onclick","%1","")")
+                        .arg(QString(label).replace(QLatin1Char('"'), QChar(1))),
+                    R"("Web","who","INPUT","onclick","","")"}));
+    QTest::mouseMove(input(), QPoint(-5, -5));
+    QVERIFY(waitUntil([&] {
+        return js(QStringLiteral("document.querySelectorAll('[style]').length")).toInt() == 0;
+    }));
+    QCOMPARE(js(Q("who") + QStringLiteral(".innerHTML")).toString(), label);
+
+    // Check mode: pressing the list checks it as it is; the choice then made
+    // is a step of its own. Unchanged, it is the check alone; either way
+    // check mode is over.
+    k().CmdCheck_Click();
+    click(Q("size"));
+    chooseInList(5.0 / 6);
+    k().CmdCheck_Click();
+    click(Q("size"));
+    chooseInList(5.0 / 6);
+    click(QStringLiteral("document.querySelector('[name=unique]')"));
+    // (The press comes before the field loses the focus to the list.)
+    QVERIFY(expect({R"("Check","size","SELECT","check","0","s:Small")",
+                    R"("Web","who","INPUT","onfocusout","","")",
+                    R"("Web","size","SELECT","onclick","2","l:Large")",
+                    R"("Check","size","SELECT","check","2","l:Large")",
+                    R"("Web","unique","INPUT","onclick","","")"}));
+    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+
+    // The background: the body's padding and the document below the body.
+    const int clicksBefore = js(QStringLiteral("clicks")).toInt();
+    const QPoint body(3, 3);
+    const QPoint html(3, input()->height() - 3);
+    QCOMPARE(js(QStringLiteral("document.elementFromPoint(3, 3).tagName + document.elementFromPoint(3, %1).tagName")
+                    .arg(html.y())),
+             QStringLiteral("BODYHTML"));
+    for (const QPoint &p : {body, html}) {
+        QTest::mouseMove(input(), p);
+        QTest::mouseClick(input(), Qt::LeftButton, {}, p);
+    }
+    settle(clicksBefore + 2);
+    // A page that handles it: a press of the mouse there.
+    js(QStringLiteral("document.body.onclick = function () { document.title = 'clicked'; }"));
+    QTest::mouseMove(input(), body);
+    QTest::mouseClick(input(), Qt::LeftButton, {}, body);
+    settle(clicksBefore + 3);
+    const QPoint g = b()->mapToGlobal(body);
+    QVERIFY(expect({R"("Web","unique","INPUT","onfocusout","","")",
+                    QStringLiteral(R"("Special","mousedown","",""," %1"," %2")")
+                        .arg(g.x() * 15).arg(g.y() * 15)}));
+}
+
+// Enter in a form's field is one ENTER step, without the click the browser
+// makes on the form's default button; Enter on a link is the link's click.
+// The recording plays back.
+void TestRecorder::enterRecordsWhatReplays()
+{
+    const QString page = m_server.url(QStringLiteral("/recorder/shared.html")).toString();
+    m_s->win.CmdRecord->click();
+    m_s->win.TxtURL->setText(page);
+    m_s->win.CmdGo->click();
+    QVERIFY(shows(QStringLiteral("/shared.html")));
+    click(QStringLiteral("document.querySelector('[name=user]')"));
+    QTest::keyClicks(input(), QStringLiteral("bob"));
+    QTest::keyClick(input(), Qt::Key_Return);
+    QVERIFY(shows(QStringLiteral("/next.html?user=bob&pw=")));
+    m_s->win.CmdBack->click();
+    QVERIFY(shows(QStringLiteral("/shared.html")));
+    js(Q("next") + QStringLiteral(".focus()"));
+    QTest::keyClick(input(), Qt::Key_Return);
+    QVERIFY(shows(QStringLiteral("/next.html")));
+    QVERIFY(expect({QStringLiteral(R"("Special","URL","","","%1","")").arg(page),
+                    R"("Web","user","INPUT","onclick","","")",
+                    R"("Web","user","INPUT","ENTER","bob","")", R"("Special","Back","","","","")",
+                    R"("Web","Next page","A","onclick","recorder/next.html","")"}));
+
+    m_s->win.CmdRecord->click();
+    k().DoPlay();
+    QString log;
+    QVERIFY(waitUntil([&] {
+        log = k().frmLog()->log->toPlainText();
+        return log.contains(QLatin1String("TEST COMPLETE")) || log.contains(QLatin1String("failed"));
+    }, 60000));
+    QVERIFY2(log.contains(QLatin1String(" **** TEST COMPLETE - PASSED ****")), qPrintable(log));
+    QVERIFY(shows(QStringLiteral("/next.html")));
+}
+
+// Inside an open shadow root the element acted on is recorded, typed text
+// and list choices too; inside a closed one nothing is, and the tester is
+// told so once.
+void TestRecorder::shadowRoots()
+{
+    open(QStringLiteral("shadow.html"));
+    QVERIFY(shows(QStringLiteral("/shadow.html")));
+    k().CmdRecord_Click();
+    const QString root = Q("form") + QStringLiteral(".shadowRoot");
+    click(root + QStringLiteral(".querySelector('[name=email]')"));
+    QTest::keyClicks(input(), QStringLiteral("a@b"));
+    QTest::keyClick(input(), Qt::Key_Tab);
+    js(root + QStringLiteral(".querySelector('select').focus()"));
+    QTest::keyClick(input(), Qt::Key_Down);
+    click(root + QStringLiteral(".querySelector('button')"));
+    click(Q("secret"));
+    click(Q("secret"));
+    QVERIFY(expect({R"("Web","email","INPUT","onclick","","")",
+                    R"("Web","email","INPUT","onfocusout","a@b","")",
+                    R"("Web","code","INPUT","onfocusout","","")",
+                    R"("Web","plan","SELECT","onclick","1","pro:Pro")",
+                    R"("Web","","BUTTON","onclick","Save","")"}));
+    settle(4);
+    QCOMPARE(m_s->win.eventsText().count(QStringLiteral("closed shadow root")), 1);
+    QVERIFY(expect({}));
 }
 
 QTEST_MAIN(TestRecorder)
