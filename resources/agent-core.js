@@ -333,110 +333,137 @@
         return substring(address, lastIndexOf(address, '/', end - 1) + 1, end);
     }
 
+    // ---- the highlight --------------------------------------------------------
     // The "visible" border and background: what the user sees, read from the
     // computed style; written through the inline style. The inline values
     // before our first write are kept, and writing back the value read before
-    // that write restores them exactly: the style attribute as it was, or none
-    // when there was none.
-    const uncurryThis = Function.prototype.call.bind.bind(Function.prototype.call);
-    const getAttr = uncurryThis(Element.prototype.getAttribute);
-    const getStyleAttr = (el) => getAttr(el, 'style');
-    const setAttr = uncurryThis(Element.prototype.setAttribute);
-    const removeAttr = uncurryThis(Element.prototype.removeAttribute);
-    const cssTextOf = uncurryThis(Object.getOwnPropertyDescriptor(CSSStyleDeclaration.prototype, 'cssText').get);
-    const savedGet = uncurryThis(WeakMap.prototype.get);
-    const savedSet = uncurryThis(WeakMap.prototype.set);
-    const savedDelete = uncurryThis(WeakMap.prototype.delete);
-    const litAdd = uncurryThis(Set.prototype.add);
-    const litDelete = uncurryThis(Set.prototype.delete);
-    const litValues = uncurryThis(Set.prototype.values);
-    const iteratorNext = uncurryThis(Object.getPrototypeOf(new Set().values()).next);
-    const saved = new WeakMap();
-    // The elements that carry a highlight now.
-    const lit = new Set();
-    const BORDER_PROPS = [];
+    // that write restores them exactly: the style attribute as it was, or
+    // none when there was none.
+    const htmlStyleOf = getter(HTMLElement.prototype, 'style');
+    const svgStyleOf = getter(SVGElement.prototype, 'style');
+    const cssTextOf = getter(CSSStyleDeclaration.prototype, 'cssText');
+    const propertyValue = method(CSSStyleDeclaration.prototype, 'getPropertyValue');
+    const propertyPriority = method(CSSStyleDeclaration.prototype, 'getPropertyPriority');
+    const setProperty = method(CSSStyleDeclaration.prototype, 'setProperty');
+    const removeProperty = method(CSSStyleDeclaration.prototype, 'removeProperty');
+    const computedStyleOf = method(window, 'getComputedStyle');
+    const setAttribute = method(Element.prototype, 'setAttribute');
+    const removeAttribute = method(Element.prototype, 'removeAttribute');
+    const weakDelete = method(WeakMapClass.prototype, 'delete');
+    const mapForEach = method(MapClass.prototype, 'forEach');
+    const regexExec = method(RegExp.prototype, 'exec');
+    const numberToString = method(NumberClass.prototype, 'toString');
+    const parseNumber = parseFloat;
+    const round = Math.round;
+
+    const saved = new WeakMapClass();
+    // The elements that carry a highlight now (element -> true).
+    const lit = new MapClass();
+    const BORDER_PROPS = newList();
     for (const side of ['top', 'right', 'bottom', 'left'])
         for (const part of ['width', 'style', 'color'])
-            BORDER_PROPS.push('border-' + side + '-' + part);
-    const BG_PROPS = ['background-color'];
+            push(BORDER_PROPS, 'border-' + side + '-' + part);
+    const BG_PROPS = newList();
+    push(BG_PROPS, 'background-color');
 
     function styleOf(el) {
-        if (!el.style)
+        let st = null;
+        try {
+            st = htmlStyleOf(el);
+        } catch (e) {
+            try {
+                st = svgStyleOf(el);
+            } catch (e2) {
+                // no inline style
+            }
+        }
+        if (!st)
             throw missing(el, 'style');
-        return el.style;
+        return st;
     }
 
     function keep(el, what, props, reading) {
-        let s = savedGet(saved, el);
+        let s = weakGet(saved, el);
         if (!s) {
-            s = { attr: getStyleAttr(el), css: cssTextOf(styleOf(el)) };
-            savedSet(saved, el, s);
-            litAdd(lit, el);
+            s = create(null);
+            s.attr = getAttribute(el, 'style');
+            s.css = cssTextOf(styleOf(el));
+            weakSet(saved, el, s);
+            mapSet(lit, el, true);
         }
         if (!s[what]) {
             const st = styleOf(el);
-            s[what] = {
-                reading: reading,
-                values: props.map((p) => [p, st.getPropertyValue(p), st.getPropertyPriority(p)]),
-            };
+            const rec = create(null);
+            rec.reading = reading;
+            rec.values = newList();
+            for (let i = 0; i < props.length; ++i)
+                push(rec.values, [props[i], propertyValue(st, props[i]), propertyPriority(st, props[i])]);
+            s[what] = rec;
         }
         return s[what];
     }
 
+    function putValues(st, rec) {
+        for (let i = 0; i < rec.values.length; ++i) {
+            const entry = rec.values[i];
+            const p = entry[0];
+            const v = entry[1];
+            const prio = entry[2];
+            if (v === '')
+                removeProperty(st, p);
+            else
+                setProperty(st, p, v, prio);
+        }
+    }
+
     // Our properties back to the values kept; the attribute back as it was
     // when nothing else of the style changed meanwhile.
-    function putBack(el, s, whats) {
+    function putBack(el, s) {
         const st = styleOf(el);
-        for (const what of whats) {
-            if (!s[what])
-                continue;
-            for (const [p, v, prio] of s[what].values) {
-                if (v === '')
-                    st.removeProperty(p);
-                else
-                    st.setProperty(p, v, prio);
-            }
-        }
+        if (s.border)
+            putValues(st, s.border);
+        if (s.bgcolor)
+            putValues(st, s.bgcolor);
         if (cssTextOf(st) === s.css) {
+            // Reading the attribute first brings it up to date with the
+            // changes above; removed before that, it comes back as style="".
+            getAttribute(el, 'style');
             if (s.attr === null)
-                removeAttr(el, 'style');
+                removeAttribute(el, 'style');
             else
-                setAttr(el, 'style', s.attr);
+                setAttribute(el, 'style', s.attr);
         }
     }
 
     function restore(el, what) {
-        const s = savedGet(saved, el);
+        const s = weakGet(saved, el);
         if (!s || !s[what])
             return;
         if (s.border && s.bgcolor) {
             // The other one stays: only this one's properties go.
-            const st = styleOf(el);
-            for (const [p, v, prio] of s[what].values) {
-                if (v === '')
-                    st.removeProperty(p);
-                else
-                    st.setProperty(p, v, prio);
-            }
-            delete s[what];
+            putValues(styleOf(el), s[what]);
+            s[what] = undefined;
             return;
         }
-        putBack(el, s, [what]);
-        delete s[what];
-        savedDelete(saved, el);
-        litDelete(lit, el);
+        putBack(el, s);
+        weakDelete(saved, el);
+        mapDelete(lit, el);
     }
 
-    // Takes every highlight off (el: only that element's).
+    function litElements() {
+        const all = newList();
+        mapForEach(lit, function (v, el) { push(all, el); });
+        return all;
+    }
+
+    // Takes every highlight off (el given: only that element's).
     function unhighlight(el) {
         if (el !== undefined) {
             restore(el, 'border');
             restore(el, 'bgcolor');
             return;
         }
-        const all = [];
-        for (let it = litValues(lit), r = iteratorNext(it); !r.done; r = iteratorNext(it))
-            all[all.length] = r.value;
+        const all = litElements();
         for (let i = 0; i < all.length; ++i)
             unhighlight(all[i]);
     }
@@ -445,81 +472,87 @@
     // (an ancestor's inner HTML, say) never shows one. The highlights are
     // back afterwards.
     function withoutHighlights(fn) {
-        const off = [];
-        for (let it = litValues(lit), r = iteratorNext(it); !r.done; r = iteratorNext(it)) {
-            const el = r.value;
-            const s = savedGet(saved, el);
-            const now = getStyleAttr(el);
+        const all = litElements();
+        const off = newList();
+        for (let i = 0; i < all.length; ++i) {
+            const el = all[i];
+            const now = getAttribute(el, 'style');
             try {
-                putBack(el, s, ['border', 'bgcolor']);
+                putBack(el, weakGet(saved, el));
             } catch (e) {
                 continue;
             }
-            off[off.length] = [el, now];
+            push(off, [el, now]);
         }
         try {
             return fn();
         } finally {
             for (let i = 0; i < off.length; ++i) {
-                const [el, now] = off[i];
+                const el = off[i][0];
+                const now = off[i][1];
                 if (now === null)
-                    removeAttr(el, 'style');
+                    removeAttribute(el, 'style');
                 else
-                    setAttr(el, 'style', now);
+                    setAttribute(el, 'style', now);
             }
         }
     }
 
     function readBorder(el) {
-        const s = savedGet(saved, el);
+        const s = weakGet(saved, el);
         if (s && s.border)
             return s.border.current;
-        const w = parseFloat(getComputedStyle(el).borderTopWidth);
-        return isFinite(w) ? Math.round(w) : 0;
+        const w = parseNumber(propertyValue(computedStyleOf(window, el), 'border-top-width'));
+        return isFiniteNumber(w) ? round(w) : 0;
     }
 
     function writeBorder(el, value) {
-        const n = Number(value);
-        if (!isFinite(n))
-            throw new Error('border must be a number');
+        const n = NumberClass(value);
+        if (!isFiniteNumber(n))
+            throw new ErrorClass('border must be a number');
         const rec = keep(el, 'border', BORDER_PROPS, readBorder(el));
-        if (Math.round(n) === rec.reading) {
+        if (round(n) === rec.reading) {
             restore(el, 'border');
             return;
         }
         const st = styleOf(el);
-        st.setProperty('border-width', Math.round(n) + 'px', 'important');
-        st.setProperty('border-style', 'solid', 'important');
-        rec.current = Math.round(n);
+        setProperty(st, 'border-width', round(n) + 'px', 'important');
+        setProperty(st, 'border-style', 'solid', 'important');
+        rec.current = round(n);
     }
 
     function hexColour(css) {
-        const m = /^rgba?\(\s*(\d+)[,\s]+(\d+)[,\s]+(\d+)(?:[,\s/]+([\d.]+))?\s*\)$/.exec(css);
+        const m = regexExec(/^rgba?\(\s*(\d+)[,\s]+(\d+)[,\s]+(\d+)(?:[,\s/]+([\d.]+))?\s*\)$/, css);
         if (!m)
             return css;
-        if (m[4] !== undefined && Number(m[4]) === 0)
+        if (m[4] !== undefined && NumberClass(m[4]) === 0)
             return '';
-        if (m[4] !== undefined && Number(m[4]) < 1)
+        if (m[4] !== undefined && NumberClass(m[4]) < 1)
             return css;
-        return '#' + [m[1], m[2], m[3]].map((c) => Number(c).toString(16).padStart(2, '0')).join('');
+        let out = '#';
+        for (let i = 1; i <= 3; ++i) {
+            const hex = numberToString(NumberClass(m[i]), 16);
+            out += (hex.length < 2 ? '0' : '') + hex;
+        }
+        return out;
     }
 
     function readBgcolor(el) {
-        const s = savedGet(saved, el);
+        const s = weakGet(saved, el);
         if (s && s.bgcolor)
             return s.bgcolor.current;
-        return hexColour(getComputedStyle(el).backgroundColor);
+        return hexColour(propertyValue(computedStyleOf(window, el), 'background-color'));
     }
 
     function writeBgcolor(el, value) {
-        const text = value === null || value === undefined ? '' : String(value);
+        const t = text(value);
         const rec = keep(el, 'bgcolor', BG_PROPS, readBgcolor(el));
-        if (text === rec.reading) {
+        if (t === rec.reading) {
             restore(el, 'bgcolor');
             return;
         }
-        styleOf(el).setProperty('background-color', text, 'important');
-        rec.current = text;
+        setProperty(styleOf(el), 'background-color', t, 'important');
+        rec.current = t;
     }
 
     // Members by lower-case name: [get, set]. A member the element lacks is an

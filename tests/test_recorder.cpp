@@ -54,6 +54,7 @@ private slots:
     void sharedIdentitiesListsAndBackground();
     void enterRecordsWhatReplays();
     void shadowRoots();
+    void tamperedBuiltIns();
 
 private:
     struct Session
@@ -643,6 +644,34 @@ void TestRecorder::shadowRoots()
     settle(4);
     QCOMPARE(m_s->win.eventsText().count(QStringLiteral("closed shadow root")), 1);
     QVERIFY(expect({}));
+}
+
+// A page that replaces built-ins, before Record and again after, sees no
+// token it could forge a report with, and changes no line.
+void TestRecorder::tamperedBuiltIns()
+{
+    open(QStringLiteral("tamper.html"));
+    QVERIFY(shows(QStringLiteral("/tamper.html")));
+    k().CmdRecord_Click();
+    click(Q("a2"));
+    QTest::keyClicks(input(), QStringLiteral("x"));
+    QTest::keyClick(input(), Qt::Key_Tab);
+    QTest::keyClick(input(), Qt::Key_Down);
+    click(Q("pick"));
+    chooseInList(5.0 / 6);
+    QVERIFY(expect({R"("Web","dup","INPUT","onclick","","#a2")",
+                    R"("Web","dup","INPUT","onfocusout","x","#a2")",
+                    R"("Web","pick","SELECT","onclick","1","2:Two")",
+                    R"("Web","pick","SELECT","onclick","2","3:Three")"}));
+    js(QStringLiteral("tamper()"));
+    k().hookBrowser();
+    click(Q("a1"));
+    QCOMPARE(js(QStringLiteral("forge()")).toInt(), 0);
+    // Reports are handled in order: anything forged would come before this.
+    click(Q("a2"));
+    QVERIFY(expect({R"("Web","dup","INPUT","onclick","","#a1")",
+                    R"("Web","dup","INPUT","onfocusout","","#a1")",
+                    R"("Web","dup","INPUT","onclick","x","#a2")"}));
 }
 
 QTEST_MAIN(TestRecorder)
