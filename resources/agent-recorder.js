@@ -258,9 +258,21 @@
             handlerProperty[name].set(document, fn);
     }
 
-    // Identities under which the line may name the element: the player finds
-    // it by one of these.
-    const IDENTITIES = ['name', 'nameprop', 'innerhtml', 'innertext'];
+    // Identities under which a line may name an element of this tag (by its
+    // Object or, for other tags, its Value; "" for an ENTER line's).
+    function identitiesOf(tag) {
+        switch (tag) {
+        case 'INPUT':
+        case 'SELECT':
+            return ['name'];
+        case 'IMG':
+            return ['nameprop', 'name'];
+        case 'A':
+            return ['innerhtml', 'name'];
+        default:
+            return ['innerhtml', 'innertext', null];
+        }
+    }
 
     // The element's hint among the elements that share its identity: none
     // when it is the only one, "#id" when its id tells it from the others,
@@ -355,8 +367,9 @@
         const tag = members.tagname;
         if (typeof tag === 'string') {
             const seen = record();
-            for (let i = 0; i < IDENTITIES.length; ++i) {
-                const identity = members[IDENTITIES[i]];
+            const which = identitiesOf(tag);
+            for (let i = 0; i < which.length; ++i) {
+                const identity = which[i] === null ? '' : members[which[i]];
                 if (typeof identity !== 'string' || seen[identity])
                     continue;
                 seen[identity] = true;

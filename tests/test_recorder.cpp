@@ -236,8 +236,12 @@ void TestRecorder::instrumentationAndModes()
     QCOMPARE(js(QStringLiteral("document.onclick === null && document.onfocusout === null")), true);
     m_s->win.CmdRecord->click();
     QCOMPARE(js(QStringLiteral("typeof document.onfocusout")), QStringLiteral("function"));
+    // The element under the mouse is lit while recording, and left as it was
+    // when recording ends.
+    hover(Q("q"));
     m_s->win.CmdRecord->click();
     QCOMPARE(m_s->win.CmdRecord->property("picture"), QStringLiteral("record-off.bmp"));
+    QVERIFY(waitUntil([&] { return js(Q("q") + QStringLiteral(".hasAttribute('style')")) == false; }));
     m_s->win.CmdManual->click();
     m_s->win.CmdSnapshot->click();
     // With the forwarders on the page, these modes write nothing and

@@ -1,14 +1,27 @@
 // The Record, Manual Step, snapshot and Check buttons.
 #include "app/Kestrel.h"
 
+#include "platform/BrowserElement.h"
 #include "platform/Dialogs.h"
 #include "script/ScriptWriter.h"
+
+namespace {
+// The element under the mouse keeps no highlight once recording pauses or
+// ends: the page is left as it is.
+void unhighlightAll(BrowserElement *b)
+{
+    if (b)
+        b->callAgentAsync(QStringLiteral("recorderUnhighlight"), {},
+                          [](const BrowserElement::Result &) {});
+}
+} // namespace
 
 void Kestrel::CmdRecord_Click()
 {
     if (g.gMode == QLatin1String("record")) {
         showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
         g.gMode.clear();
+        unhighlightAll(browser());
         return;
     }
     showPicture(MainView::Button::Record, QStringLiteral("record-on.bmp"));
@@ -34,6 +47,7 @@ void Kestrel::CmdManual_Click()
                      QString(), comment, QString());
     g.gMode = QStringLiteral("Manual step");
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
+    unhighlightAll(browser());
 }
 
 void Kestrel::CmdSnapshot_Click()
