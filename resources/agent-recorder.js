@@ -241,7 +241,8 @@
     function watchRoot(root) {
         addListener(root, 'focusout', function (ev) {
             const f = forwarders.onfocusout;
-            if (f && focusoutHandler === f) {
+            // Once, however many trees (one inside another) it leaves.
+            if (f && focusoutHandler === f && !weakSetHas(reported, ev)) {
                 weakSetAdd(reported, ev);
                 f(ev);
             }
@@ -390,10 +391,11 @@
         }
     }
 
-    // Enter pressed in a field: the click the browser then sends to the
-    // form's default button (or the field itself) is part of the Enter, which
-    // replays it; it is no step of its own. Such a click is no mouse click
-    // (detail 0) and comes before the key is released.
+    // Enter pressed in a field, and recorded as an ENTER step: the click the
+    // browser then sends to the form's default button (or the field itself)
+    // is part of the Enter, which replays it; it is no step of its own. Such
+    // a click is no mouse click (detail 0) and comes before the key is
+    // released.
     let enterField = null;
     let enterTimer = 0;
     function endEnter() {
@@ -402,24 +404,14 @@
             clearTimer(window, enterTimer);
         enterTimer = 0;
     }
-    addListener(document, 'keydown', function (ev) {
-        try {
-            if (keyCodeOf(ev) !== 13) {
-                endEnter();
-                return;
-            }
-            const el = sourceOf(ev);
-            endEnter();
-            if (el !== null && tagOf(el) === 'INPUT') {
-                enterField = el;
-                // Should the release never come here (focus gone elsewhere).
-                enterTimer = setTimer(window, endEnter, 2000);
-            }
-        } catch (x) {
-            // never disturb the page
-        }
-    }, true);
-    addListener(document, 'keyup', function (ev) {
+    // Enter reported as a step: its key's release ends what belongs to it.
+    function startEnter(el) {
+        endEnter();
+        enterField = el;
+        // Should the release never come here (focus gone elsewhere).
+        enterTimer = setTimer(window, endEnter, 2000);
+    }
+    addListener(window, 'keyup', function (ev) {
         try {
             if (keyCodeOf(ev) === 13)
                 endEnter();
@@ -447,6 +439,18 @@
             s.kind = 'closed';
             post(token, s);
             return;
+        }
+        if (webMethod === 'onkeydown') {
+            let key = 0;
+            try {
+                key = keyCodeOf(ev);
+            } catch (e) {
+                // not a key event
+            }
+            if (key === 13 && tagOf(el) === 'INPUT')
+                startEnter(el);
+            else
+                endEnter();
         }
         if (webMethod === 'onclick') {
             // A click on a list carries the choice it had before; the choice
@@ -507,7 +511,7 @@
     // Choosing from a list, by mouse or keyboard: the list's click, with the
     // option now chosen, as long as our click forwarder is the document's.
     // "input" and not "change": only the former leaves a shadow tree.
-    addListener(document, 'input', function (ev) {
+    addListener(window, 'input', function (ev) {
         try {
             const el = sourceOf(ev);
             if (el !== null && tagOf(el) === 'SELECT')
@@ -518,7 +522,7 @@
     }, true);
     // Pressing the mouse on a list, which opens it: in check mode that is
     // the check of the list as it is now.
-    addListener(document, 'mousedown', function (ev) {
+    addListener(window, 'mousedown', function (ev) {
         try {
             const el = sourceOf(ev);
             if (el === null || isClosedHost(el))
