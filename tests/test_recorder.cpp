@@ -564,6 +564,12 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
                     R"("Check","size","SELECT","check","2","l:Large")",
                     R"("Web","unique","INPUT","onclick","","")"}));
     QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    // A check of one of several alike tells which one too.
+    js(QStringLiteral("document.activeElement.blur()"));
+    QVERIFY(expect({R"("Web","unique","INPUT","onfocusout","","")"}));
+    k().CmdCheck_Click();
+    click(QStringLiteral("document.querySelectorAll('button')[0]"));
+    QVERIFY(expect({R"("Check","","BUTTON","check","Remove","@1")"}));
 
     // The background: the body's padding and the document below the body.
     const int clicksBefore = js(QStringLiteral("clicks")).toInt();
@@ -583,8 +589,7 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
     QTest::mouseClick(input(), Qt::LeftButton, {}, body);
     settle(clicksBefore + 3);
     const QPoint g = b()->mapToGlobal(body);
-    QVERIFY(expect({R"("Web","unique","INPUT","onfocusout","","")",
-                    QStringLiteral(R"("Special","mousedown","",""," %1"," %2")")
+    QVERIFY(expect({QStringLiteral(R"("Special","mousedown","",""," %1"," %2")")
                         .arg(g.x() * 15).arg(g.y() * 15)}));
 }
 
@@ -635,6 +640,7 @@ void TestRecorder::shadowRoots()
     click(root + QStringLiteral(".querySelector('[name=email]')"));
     QTest::keyClicks(input(), QStringLiteral("a@b"));
     QTest::keyClick(input(), Qt::Key_Tab);
+    QVERIFY(waitUntil([&] { return js(root + QStringLiteral(".activeElement.name")) == QLatin1String("code"); }));
     js(root + QStringLiteral(".querySelector('select').focus()"));
     QTest::keyClick(input(), Qt::Key_Down);
     click(root + QStringLiteral(".querySelector('button')"));

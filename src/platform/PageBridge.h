@@ -8,8 +8,8 @@ class QWebEnginePage;
 
 // The one object a page can reach over its web channel (registered as
 // "kestrel"). It has one call: the recorder's forwarders report an event with
-// it. Nothing of the program can be read through it, and nothing else called:
-// a page calling it itself can at most add lines while recording is on.
+// it. Nothing of the program can be read through it, and nothing else called;
+// a report counts only under a forwarder's token, which the page never sees.
 class PageBridge : public QObject
 {
     Q_OBJECT
