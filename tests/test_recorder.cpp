@@ -570,6 +570,12 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
     k().CmdCheck_Click();
     click(QStringLiteral("document.querySelectorAll('button')[0]"));
     QVERIFY(expect({R"("Check","","BUTTON","check","Remove","@1")"}));
+    // By keyboard: the key checks the list as it was, the choice follows.
+    k().CmdCheck_Click();
+    js(Q("size") + QStringLiteral(".focus()"));
+    QTest::keyClick(input(), Qt::Key_Up);
+    QVERIFY(expect({R"("Check","size","SELECT","check","2","l:Large")",
+                    R"("Web","size","SELECT","onclick","1","m:Medium")"}));
 
     // The background: the body's padding and the document below the body.
     const int clicksBefore = js(QStringLiteral("clicks")).toInt();

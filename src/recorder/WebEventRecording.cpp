@@ -72,7 +72,8 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         return;
     }
     if (kind == QLatin1String("background")) {
-        if (g.gMode == QLatin1String("record"))
+        // With "Record mouse" ticked the press is recorded already.
+        if (g.gMode == QLatin1String("record") && !(m_view && m_view->recordMouseChecked()))
             recordBackgroundClick(*this, src);
         return;
     }
