@@ -9,17 +9,12 @@
 
 #include <cmath>
 
-
 namespace {
 
 bool isRecording(const QString &mode)
 {
     return mode == QLatin1String("record") || mode == QLatin1String("check");
 }
-
-} // namespace
-
-namespace {
 
 void recordBackgroundClick(Kestrel &k, const WebSource &src)
 {
@@ -41,9 +36,11 @@ void recordBackgroundClick(Kestrel &k, const WebSource &src)
 void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 {
     if (!isRecording(g.gMode)) {
-        // A highlight never outlives recording: the mouse leaving takes it
-        // off whatever the mode.
-        if (sWebMethod == QLatin1String("onmouseout"))
+        // A highlight never outlives recording (Stop ends it without a word
+        // to the recorder): the mouse leaving takes it off. Playback is left
+        // alone.
+        const bool playing = g.gMode == QLatin1String("play") || g.gMode == QLatin1String("manual");
+        if (sWebMethod == QLatin1String("onmouseout") && !playing)
             if (const PageEvents::Event *event = pageEvents.currentEvent())
                 WebSource(event->browser, event->snapshot).unhighlight();
         return;
@@ -172,7 +169,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         }
     }
 
-    if (sWebMethod == QLatin1String("onfocusout") && !listCheck) {
+    if (sWebMethod == QLatin1String("onfocusout")) {
         if (tag != QLatin1String("INPUT"))
             return;
         value = src.text(QStringLiteral("value")).value_or(value);
@@ -194,4 +191,3 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     }
 }
-

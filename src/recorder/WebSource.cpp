@@ -153,9 +153,11 @@ std::optional<QString> WebSource::textNow(const QString &name) const
 
 void WebSource::unhighlight() const
 {
+    // Nothing to wait for: the page runs it before anything sent later.
     if (!m_object.isNull())
-        m_object.browser->callAgent(QStringLiteral("recorderUnhighlight"),
-                                    {m_object.document, m_object.handle}, kPageWaitMs);
+        m_object.browser->callAgentAsync(QStringLiteral("recorderUnhighlight"),
+                                         {m_object.document, m_object.handle},
+                                         [](const BrowserElement::Result &) {});
 }
 
 bool WebSource::write(const QString &name, const QJsonValue &value) const

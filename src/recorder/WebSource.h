@@ -52,7 +52,8 @@ public:
     std::optional<QString> textNow(const QString &name) const;
 
     bool write(const QString &name, const QJsonValue &value) const;
-    // The element's highlight, if it has one, taken off exactly.
+    // The element's highlight, if it has one, taken off exactly (without
+    // waiting for the page).
     void unhighlight() const;
 
     // A page value as text: numbers without a decimal point when whole.
