@@ -362,26 +362,66 @@
                 // not a key event
             }
         }
-        // Hints by identity text: the line picks the one of the identity it
-        // carries.
-        const hints = record();
-        const tag = members.tagname;
-        if (typeof tag === 'string') {
-            const seen = record();
-            const which = identitiesOf(tag);
-            for (let i = 0; i < which.length; ++i) {
-                const identity = which[i] === null ? '' : members[which[i]];
-                if (typeof identity !== 'string' || seen[identity])
-                    continue;
-                seen[identity] = true;
-                const hint = hintFor(el, tag, identity);
-                if (hint !== '')
-                    hints[identity] = hint;
-            }
-        }
-        s.hints = hints;
+        // Hints as they were when the event began, before the page's own
+        // handlers (which may remove the element) ran; else as they are now.
+        s.hints = ev && earlyHas(early, ev) ? earlyGet(early, ev) : hintsOf(el);
         return s;
     }
+
+    // Hints by identity text: the line picks the one of the identity it
+    // carries.
+    function hintsOf(el) {
+        const hints = record();
+        let tag;
+        try {
+            tag = K.get(el, 'tagname');
+        } catch (e) {
+            return hints;
+        }
+        const seen = record();
+        const which = identitiesOf(tag);
+        for (let i = 0; i < which.length; ++i) {
+            let identity = '';
+            if (which[i] !== null) {
+                try {
+                    identity = K.get(el, which[i]);
+                } catch (e) {
+                    continue;
+                }
+            }
+            if (typeof identity !== 'string' || seen[identity])
+                continue;
+            seen[identity] = true;
+            const hint = hintFor(el, tag, identity);
+            if (hint !== '')
+                hints[identity] = hint;
+        }
+        return hints;
+    }
+
+    // A click (or Enter) may remove its element before it reaches the
+    // document, as a row's "Remove" button does: where it was among its
+    // likes is taken first, while recording can see it.
+    const early = new WeakMap();
+    const earlyGet = uncurry(WeakMap.prototype.get);
+    const earlySet = uncurry(WeakMap.prototype.set);
+    const earlyHas = uncurry(WeakMap.prototype.has);
+    function takeEarly(ev) {
+        try {
+            if (!forwarders.onclick && !forwarders.onkeydown)
+                return;
+            if (typeOf(ev) === 'keydown' && keyCodeOf(ev) !== 13)
+                return;
+            const el = sourceOf(ev);
+            if (el === null || isClosedHost(el))
+                return;
+            earlySet(early, ev, K.withoutHighlights(function () { return hintsOf(el); }));
+        } catch (x) {
+            // never disturb the page
+        }
+    }
+    addListener(window, 'click', takeEarly, true);
+    addListener(window, 'keydown', takeEarly, true);
 
     function inList(el) {
         try {

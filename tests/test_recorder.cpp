@@ -601,28 +601,37 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
 
 // Enter in a form's field is one ENTER step, without the click the browser
 // makes on the form's default button; Enter on a link is the link's click.
-// The recording plays back.
+// A button that takes its own row away, and a field among unnamed ones, are
+// the ones acted on again. The recording plays back.
 void TestRecorder::enterRecordsWhatReplays()
 {
-    const QString page = m_server.url(QStringLiteral("/recorder/shared.html")).toString();
+    const QString page = m_server.url(QStringLiteral("/recorder/shared.html?rows")).toString();
     m_s->win.CmdRecord->click();
     m_s->win.TxtURL->setText(page);
     m_s->win.CmdGo->click();
-    QVERIFY(shows(QStringLiteral("/shared.html")));
+    QVERIFY(shows(QStringLiteral("/shared.html?rows")));
+    click(QStringLiteral("document.querySelectorAll('button')[2]"));
+    click(QStringLiteral("document.querySelectorAll('p input')[1]"));
+    QTest::keyClicks(input(), QStringLiteral("hi"));
     click(QStringLiteral("document.querySelector('[name=user]')"));
     QTest::keyClicks(input(), QStringLiteral("bob"));
     QTest::keyClick(input(), Qt::Key_Return);
     QVERIFY(shows(QStringLiteral("/next.html?user=bob&pw=")));
     m_s->win.CmdBack->click();
-    QVERIFY(shows(QStringLiteral("/shared.html")));
+    QVERIFY(shows(QStringLiteral("/shared.html?rows")));
     js(Q("next") + QStringLiteral(".focus()"));
     QTest::keyClick(input(), Qt::Key_Return);
     QVERIFY(shows(QStringLiteral("/next.html")));
     QVERIFY(expect({QStringLiteral(R"("Special","URL","","","%1","")").arg(page),
+                    R"("Web","","BUTTON","onclick","Remove","@3")",
+                    R"("Web","","INPUT","onclick","","@2")", R"("Web","","INPUT","onfocusout","hi","@2")",
                     R"("Web","user","INPUT","onclick","","")",
                     R"("Web","user","INPUT","ENTER","bob","")", R"("Special","Back","","","","")",
                     R"("Web","Next page","A","onclick","recorder/next.html","")"}));
 
+    QCOMPARE(js(QStringLiteral("sessionStorage.removed + ' ' + sessionStorage.typed")),
+             QStringLiteral("Cy 1:hi"));
+    js(QStringLiteral("sessionStorage.clear()"));
     m_s->win.CmdRecord->click();
     k().DoPlay();
     QString log;
@@ -632,6 +641,8 @@ void TestRecorder::enterRecordsWhatReplays()
     }, 60000));
     QVERIFY2(log.contains(QLatin1String(" **** TEST COMPLETE - PASSED ****")), qPrintable(log));
     QVERIFY(shows(QStringLiteral("/next.html")));
+    QCOMPARE(js(QStringLiteral("sessionStorage.removed + ' ' + sessionStorage.typed")),
+             QStringLiteral("Cy 1:hi"));
 }
 
 // Inside an open shadow root the element acted on is recorded, typed text
