@@ -10,8 +10,12 @@
 #include "ui/frmHelpAbout.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QWidget>
+
+#include <cstdio>
 
 namespace {
 int stepInterval()
@@ -36,7 +40,44 @@ Kestrel::~Kestrel()
     HookManager::instance().HookRemove(this, HookManager::Keyboard);
     delete m_frmLog;
     delete m_frmFolders;
-    delete m_about;
+}
+
+QString Kestrel::joinedCommandLine(const QStringList &args)
+{
+    const QString joined = args.join(QLatin1Char(' '));
+    // `kestrel ""`, as a launcher passing an empty "$1" gives it, names no
+    // script: that is the interactive program.
+    return joined.trimmed().isEmpty() ? QString() : joined;
+}
+
+void Kestrel::setCommandLine(const QStringList &args)
+{
+    commandLine = joinedCommandLine(args);
+}
+
+QString Kestrel::scriptProblem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return info.isSymLink() ? QStringLiteral("is a link to nothing")
+                                : QStringLiteral("does not exist");
+    if (info.isDir())
+        return QStringLiteral("is a folder");
+    if (!info.isFile())
+        return QStringLiteral("is not a regular file");
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot be read: ") + f.errorString();
+    return QString();
+}
+
+void Kestrel::notice(const QString &kind, const QString &text)
+{
+    if (!unattended() || m_noticesGiven.contains(kind))
+        return;
+    m_noticesGiven.insert(kind);
+    std::fprintf(stderr, "kestrel: %s\n", qPrintable(text));
+    std::fflush(stderr);
 }
 
 QString Kestrel::programDir()
@@ -53,23 +94,44 @@ void Kestrel::showPicture(MainView::Button button, const QString &fileName)
 {
     if (m_view)
         m_view->setPicture(button, fileName);
+    // Every change of mode that the buttons show passes here.
+    showModeSigns();
+}
+
+void Kestrel::showModeSigns()
+{
+    if (m_view)
+        m_view->setCheckArmed(g.gMode == QLatin1String("check"));
 }
 
 bool Kestrel::Form_Load()
 {
-    LoadSettings(g);
-
-    // A command line that names no existing file ends the program before any
+    // A command line that names no playable file ends the program before any
     // window, and before the folder dialog could wait for a person.
-    if (commandLineNamesMissingFile()) {
+    if (unattended() && !scriptProblem(commandLine).isEmpty()) {
         exitCode = 2;
         return false;
+    }
+    // Runs started together must not play each other's scripts: an
+    // unattended run has a working copy of its own and leaves the shared one
+    // of the interactive program alone.
+    if (unattended()) {
+        m_privateFolder = std::make_unique<QTemporaryDir>();
+        if (!m_privateFolder->isValid()) {
+            std::fprintf(stderr, "kestrel: no private temporary folder for the working copy: %s\n",
+                         qPrintable(m_privateFolder->errorString()));
+            exitCode = 3;
+            return false;
+        }
+        LoadSettings(g, m_privateFolder->filePath(QStringLiteral("tarn_a_s.csv")));
+    } else {
+        LoadSettings(g);
     }
 
     // Nobody is there to answer the folder dialog in an unattended run.
     const bool foldersMissing =
         g.gDftLogDir.isEmpty() || g.gDftDir.isEmpty() || g.gDftImgDir.isEmpty();
-    if (foldersMissing && !commandLine.isEmpty()) {
+    if (foldersMissing && unattended()) {
         exitCode = 3;
         return false;
     }
@@ -99,14 +161,9 @@ bool Kestrel::Form_Load()
     return true;
 }
 
-bool Kestrel::commandLineNamesMissingFile() const
-{
-    return !commandLine.isEmpty() && !QFileInfo(commandLine).isFile();
-}
-
 void Kestrel::startCommandLineRun()
 {
-    if (commandLine.isEmpty())
+    if (!unattended())
         return;
     Open_File(commandLine);
     // Open names the log only once the script is in the working copy; a
@@ -147,17 +204,30 @@ void Kestrel::Form_QueryUnload()
     if (m_view && m_view->recordMouseChecked())
         HookManager::instance().HookRemove(this, HookManager::Mouse);
     HookManager::instance().HookRemove(this, HookManager::Keyboard);
+    // The program ends with its main window: the windows it owns go too.
+    if (m_frmLog)
+        m_frmLog->close();
+    if (m_frmFolders)
+        m_frmFolders->close();
 }
 
 void Kestrel::closedown()
 {
-    SaveSettings(g);
+    QString error;
+    if (!SaveSettings(g, &error))
+        m_dialogs.message(m_view ? m_view->window() : nullptr,
+                          QStringLiteral("The settings could not be saved (%1). The last script "
+                                         "and the folders will not be remembered.")
+                              .arg(error),
+                          Dialogs::appTitle());
     emit closeRequested();
 }
 
 void Kestrel::MnuAbout_Click()
 {
-    aboutWindow()->exec();
+    // Short-lived and modal: it lives on the stack, with one owner.
+    frmHelpAbout about(m_view ? m_view->window() : nullptr);
+    about.exec();
 }
 
 void Kestrel::mnuFolders_Click()
@@ -167,8 +237,9 @@ void Kestrel::mnuFolders_Click()
 
 FrmLog *Kestrel::frmLog()
 {
+    // Owned by the main window, so it stays above it and goes with it.
     if (!m_frmLog)
-        m_frmLog = new FrmLog;
+        m_frmLog = new FrmLog(m_view ? m_view->window() : nullptr);
     return m_frmLog;
 }
 
@@ -182,11 +253,4 @@ FrmFolders *Kestrel::frmFolders()
     if (!m_frmFolders)
         m_frmFolders = new FrmFolders(*this);
     return m_frmFolders;
-}
-
-frmHelpAbout *Kestrel::aboutWindow()
-{
-    if (!m_about)
-        m_about = new frmHelpAbout(m_view ? m_view->window() : nullptr);
-    return m_about;
 }

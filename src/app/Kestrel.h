@@ -6,14 +6,19 @@
 #include "recorder/PageEvents.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QVector>
+
+#include <memory>
+
+class QTemporaryDir;
 
 class BrowserElement;
 class Dialogs;
 class FrmLog;
 class FrmFolders;
-class frmHelpAbout;
 
 // The main window's logic: it owns the working state and the procedures that
 // the other subsystems call, and reaches the window through MainView.
@@ -32,8 +37,20 @@ public:
     MainView *view() const { return m_view; }
     void setView(MainView *view) { m_view = view; }
 
-    // The arguments joined by blanks: one script path, taken whole.
+    // The arguments joined by blanks: one script path, taken whole. Empty
+    // when the arguments name no script (none, or only empty ones): the
+    // interactive program. setCommandLine is the one place that decides.
     QString commandLine;
+    void setCommandLine(const QStringList &args);
+    static QString joinedCommandLine(const QStringList &args);
+    // A script on the command line: played unattended, nobody at the window.
+    bool unattended() const { return !commandLine.isEmpty(); }
+    // Why path cannot be played ("does not exist", "is a folder", ...);
+    // empty when it is a readable file.
+    static QString scriptProblem(const QString &path);
+    // Tells the person at the window's side: in an unattended run the
+    // notice goes to standard error, once per kind.
+    void notice(const QString &kind, const QString &text);
     // 0 passed or interactive, 1 a step failed, 2 the named file was missing
     // or could not be opened, 3 a command-line run found the default folders
     // not set.
@@ -47,7 +64,6 @@ public:
 
     // Start-up: false when the program must end at once (missing script).
     bool Form_Load();
-    bool commandLineNamesMissingFile() const;
     // The command-line run that start-up ends with, once the window is shown.
     void startCommandLineRun();
     void Form_Resize();
@@ -61,6 +77,8 @@ public:
 
     // Shows the picture file of the program's folder on a picture button.
     void showPicture(MainView::Button button, const QString &fileName);
+    // Brings the window's signs of the mode (check armed) up to date.
+    void showModeSigns();
     // The program's own folder, where the button pictures are.
     static QString programDir();
     // The address of the help page Kestrel serves itself.
@@ -117,7 +135,9 @@ public:
     // Appends to the text of the Playback Log window, creating it hidden.
     void appendLogText(const QString &text);
     FrmFolders *frmFolders();
-    frmHelpAbout *aboutWindow();
+    // The log file this process created and appends to; any other existing
+    // file of the name belongs to someone else.
+    QString ownedLogFile;
 
     // Mouse recording and the Alt-key check (src/recorder).
     void ChkWindowsEvent_Click();
@@ -152,7 +172,10 @@ private:
 
     Dialogs &m_dialogs;
     MainView *m_view = nullptr;
-    FrmLog *m_frmLog = nullptr;
-    FrmFolders *m_frmFolders = nullptr;
-    frmHelpAbout *m_about = nullptr;
+    // The log window is owned by the main window once that exists.
+    QPointer<FrmLog> m_frmLog;
+    QPointer<FrmFolders> m_frmFolders;
+    // The working copy of an unattended run: its own, removed at exit.
+    std::unique_ptr<QTemporaryDir> m_privateFolder;
+    QSet<QString> m_noticesGiven;
 };

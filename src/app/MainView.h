@@ -52,4 +52,6 @@ public:
     virtual void fitBrowser() = 0;
     // Automation frame: height := window height - top - 10.
     virtual void fitFrame() = 0;
+    // Check mode is on: shown until the check is taken.
+    virtual void setCheckArmed(bool armed) = 0;
 };

@@ -1,7 +1,7 @@
 #include "app/Kestrel.h"
 #include "platform/ChromiumEnv.h"
 #include "platform/Dialogs.h"
-#include "settings/Settings.h"
+#include "script/ScriptReader.h"
 #include "ui/FrmTestTrapEvents.h"
 
 #include <QApplication>
@@ -16,8 +16,8 @@ const char kUsage[] =
     "With no argument the main window opens for recording and playing.\n"
     "With a script path (all arguments joined by blanks form the path) the script\n"
     "is played unattended and Kestrel exits when the run ends.\n\n"
-    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist or\n"
-    "cannot be opened,\n"
+    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist, cannot\n"
+    "be opened or holds no step Kestrel knows (the reason is printed),\n"
     "3 the default folders are not set (start Kestrel once without a script).\n\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n";
@@ -37,6 +37,21 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Interactive or unattended is decided here, once.
+    const QString script = Kestrel::joinedCommandLine(args);
+    if (!script.isEmpty()) {
+        // A script that cannot be played ends the run before any window or
+        // browser exists, saying why.
+        QString reason = Kestrel::scriptProblem(script);
+        if (reason.isEmpty() && !holdsKnownStep(script))
+            reason = QStringLiteral("holds no step of a known type (Web, Special or Check); "
+                                    "it is not a Kestrel script");
+        if (!reason.isEmpty()) {
+            std::fprintf(stderr, "kestrel: %s: %s\n", qPrintable(script), qPrintable(reason));
+            return 2;
+        }
+    }
+
     prepareChromiumEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
@@ -44,13 +59,8 @@ int main(int argc, char *argv[])
     // An unattended run must never wait on a dialog nobody can answer.
     QtDialogs interactive;
     UnattendedDialogs unattended;
-    Kestrel k(args.isEmpty() ? static_cast<Dialogs &>(interactive) : unattended);
-    k.commandLine = args.join(QLatin1Char(' '));
-    if (k.commandLineNamesMissingFile()) {
-        // Silently, and before any window or browser exists.
-        LoadSettings(k.g);
-        return 2;
-    }
+    Kestrel k(script.isEmpty() ? static_cast<Dialogs &>(interactive) : unattended);
+    k.setCommandLine(args);
     int rc = 0;
     {
         FrmTestTrapEvents window(k);

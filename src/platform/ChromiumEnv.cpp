@@ -3,9 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
+#include <QTemporaryDir>
 #include <QWebEngineUrlScheme>
 #include <QtGlobal>
+
+#include <cstdio>
+#include <memory>
 
 #include <unistd.h>
 
@@ -18,16 +21,32 @@ const char kOffscreenConfig[] =
     R"("screens": [{"name": "s0", "x": 0, "y": 0, "width": 1280, "height": 1024, )"
     R"("logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
 
+// The platform reads its configuration once, when the application is
+// created. A folder of this process's own keeps runs started together from
+// writing each other's file, and it goes away when the process ends.
+std::unique_ptr<QTemporaryDir> &configFolder()
+{
+    static std::unique_ptr<QTemporaryDir> dir;
+    return dir;
+}
+
 QString offscreenConfigFile()
 {
-    QString dir = qEnvironmentVariable("TMPDIR");
-    if (dir.isEmpty() || !QDir(dir).exists())
-        dir = QStringLiteral("/tmp");
-    const QString path = dir + QStringLiteral("/kestrel-offscreen-%1.json").arg(getuid());
+    auto &dir = configFolder();
+    if (!dir)
+        dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kestrel-XXXXXX"));
+    if (!dir->isValid())
+        return QString();
+    const QString path = dir->filePath(QStringLiteral("offscreen.json"));
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(kOffscreenConfig);
     return path;
+}
+
+bool debugOutput()
+{
+    return qEnvironmentVariableIntValue("KESTREL_DEBUG") == 1;
 }
 
 void appendChromiumFlags(const QByteArray &flags)
@@ -46,16 +65,19 @@ void prepareChromiumEnvironment()
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     appendChromiumFlags("--disable-gpu --disable-background-networking "
-                        "--disable-component-update --no-pings --log-level=3");
+                        "--disable-component-update --no-pings");
+    if (!debugOutput())
+        appendChromiumFlags("--log-level=3 --disable-logging");
 
     const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY")
                            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if ((platform.isEmpty() && noDisplay) || platform == "offscreen")
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + offscreenConfigFile().toLocal8Bit());
-
-    // Chromium's own chatter on stderr is unavoidable; Qt's is not.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
+    if ((platform.isEmpty() && noDisplay) || platform == "offscreen") {
+        const QString config = offscreenConfigFile();
+        qputenv("QT_QPA_PLATFORM", config.isEmpty()
+                                       ? QByteArray("offscreen")
+                                       : "offscreen:configfile=" + config.toLocal8Bit());
+    }
 
     // Qt warns on every start when there is no runtime folder; give it a
     // private one.
@@ -67,13 +89,16 @@ void prepareChromiumEnvironment()
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     }
 
+    // The error output is Kestrel's own: Qt's and Chromium's messages (which
+    // reach it through Qt) only on request.
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &ctx, const QString &msg) {
-        // The offscreen platform says this for every window it shows.
-        if (msg.contains(QLatin1String("propagateSizeHints")))
+        if (type != QtFatalMsg && !debugOutput())
             return;
         if (previous)
             previous(type, ctx, msg);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, ctx, msg)));
     });
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -3,6 +3,7 @@
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
 #include "script/PlaybackLog.h"
+#include "script/ScriptFiles.h"
 #include "ui/FrmLog.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,10 @@ void Kestrel::DoPlay()
 
     g.gMode = QStringLiteral("play");
     w.stepno = 0;
+    // A script that was never opened or saved (recorded since start-up or
+    // New) is logged too, under a name of its own.
+    if (g.gLogFile.isEmpty() && !g.gDftLogDir.isEmpty())
+        g.gLogFile = logFileName(g.gDftLogDir, QStringLiteral("/untitled"), ScriptClock::now());
     FrmLog *log = frmLog();
     log->show();
     log->log->setPlainText(QString());

@@ -161,11 +161,16 @@ void Kestrel::screenshot()
         WriteLog(*this, w.stepno,
                  QStringLiteral("!!!!! - FAILURE - screen shot ") + name
                      + QStringLiteral(" saved !!!!!!\r\n"));
-    else
+    else {
         WriteLog(*this, w.stepno,
                  QStringLiteral("!!!!! - FAILURE - screen shot ") + name
                      + QStringLiteral(" could not be saved: ") + error
                      + QStringLiteral(" !!!!!!\r\n"));
+        notice(QStringLiteral("failure image"), QStringLiteral("step %1: the failure screen shot %2 could "
+                                                       "not be saved: %3")
+                                            .arg(w.stepno)
+                                            .arg(name, error));
+    }
     if (!commandLine.isEmpty())
         endCommandLineRun();
 }

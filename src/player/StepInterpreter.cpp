@@ -25,6 +25,7 @@ namespace {
 
 const QString kPassed = QStringLiteral("passed\r\n");
 const QString kStopped = QStringLiteral("stopped - the run was stopped before this step acted\r\n");
+const QString kSkipped = QStringLiteral("skipped - unknown step type\r\n");
 const QString kComplete = QStringLiteral(" **** TEST COMPLETE - PASSED ****");
 
 QString stillLoading()
@@ -67,9 +68,11 @@ StepOutcome specialStep(Kestrel &k, const ScriptLine &line, const QString &value
     } else if (command == QLatin1String("snapshot")) {
         QString error;
         const QString path = snapshotImagePath(k.g.gDftImgDir, k.w.stepno, value, &error);
-        if (path.isEmpty() || !k.SaveScreenImage(path, &error))
-            WriteLog(k, k.w.stepno,
-                     QStringLiteral("snapshot \"%1\" not saved: %2\r\n").arg(value, error));
+        if (path.isEmpty() || !k.SaveScreenImage(path, &error)) {
+            const QString text = QStringLiteral("snapshot \"%1\" not saved: %2").arg(value, error);
+            WriteLog(k, k.w.stepno, text + QStringLiteral("\r\n"));
+            k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.w.stepno).arg(text));
+        }
     } else if (command == QLatin1String("manual")) {
         if (k.commandLine.isEmpty()) {
             k.dialogs().message(k.view() ? k.view()->window() : nullptr, value,
@@ -79,9 +82,10 @@ StepOutcome specialStep(Kestrel &k, const ScriptLine &line, const QString &value
         } else {
             // Nobody is there to read it or to press Play again: an
             // unattended run notes the step and goes on.
-            WriteLog(k, k.w.stepno,
-                     QStringLiteral("manual step not shown in an unattended run: %1\r\n")
-                         .arg(value));
+            const QString text =
+                QStringLiteral("manual step not shown in an unattended run: %1").arg(value);
+            WriteLog(k, k.w.stepno, text + QStringLiteral("\r\n"));
+            k.notice(QStringLiteral("manual"), QStringLiteral("step %1: %2").arg(k.w.stepno).arg(text));
         }
     } else if (command == QLatin1String("mousedown")) {
         double x = 0, y = 0;
@@ -308,20 +312,10 @@ void Kestrel::Timer1_Timer()
     // The working copy is read afresh at every tick: a script edited while it
     // plays goes on with its new content.
     ++w.stepno;
-    QString readError;
-    const std::optional<QByteArray> bytes = readFileBytes(g.gTempFile, &readError);
-    ScriptLine stored;
-    if (bytes) {
-        const QVector<ScriptLine> records = parseScriptBytes(*bytes);
-        const qsizetype n = std::min<qsizetype>(w.stepno, records.size());
-        if (n > 0)
-            stored = records.at(n - 1);
-        if (w.stepno >= records.size()) {
-            showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
-            g.gMode.clear();
-        }
-    } else {
-        // Nothing to read is the end of the script, after this empty step.
+    const ScriptRecordAt at = readRecordAt(g.gTempFile, w.stepno);
+    const ScriptLine stored = at.record.value_or(ScriptLine());
+    // Nothing more to read is the end of the script, after this step.
+    if (!at.more) {
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
         g.gMode.clear();
     }
@@ -342,10 +336,11 @@ void Kestrel::Timer1_Timer()
     line.Method = decodeField(stored.Method);
 
     StepOutcome outcome;
-    if (!bytes) {
+    bool skipped = false;
+    if (!at.readable) {
         // A run must not report success for a script it could not read.
         outcome = StepOutcome::fail(
-            QStringLiteral("failed - the script %1 cannot be read: %2\r\n").arg(g.gTempFile, readError));
+            QStringLiteral("failed - the script %1 cannot be read: %2\r\n").arg(g.gTempFile, at.error));
     } else {
         const QString type = stored.Type.toLower();
         if (type == QLatin1String("special"))
@@ -354,6 +349,8 @@ void Kestrel::Timer1_Timer()
             outcome = checkStep(*this, line.Object, line.TagName, stored.Value, stored.Value2);
         else if (type == QLatin1String("web"))
             outcome = webStep(*this, line, value, value2);
+        else
+            skipped = true; // does nothing, and must not look as if it passed
     }
 
     auto fail = [this](const QString &message) {
@@ -391,7 +388,7 @@ void Kestrel::Timer1_Timer()
         fail(stillLoading());
         return;
     }
-    WriteLog(*this, w.stepno, kPassed);
+    WriteLog(*this, w.stepno, skipped ? kSkipped : kPassed);
     w.doingstep = false;
 
     if (g.gMode.isEmpty()) {

@@ -12,13 +12,44 @@ QString logEntry(int step, const QString &message)
 }
 
 namespace {
-bool appendLogFile(const QString &path, const QString &entry, QString *errorText)
+// The file the entries go to. The first entry of a log creates it, and only
+// a file that did not exist yet: another Kestrel that named its log in the
+// same second (the same script, started together) keeps its own, and this
+// one gets a suffix ("_2", "_3", ...).
+bool openLogFile(Kestrel &k, QFile &f, QString *errorText)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (k.g.gLogFile == k.ownedLogFile) {
+        f.setFileName(k.g.gLogFile);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Append))
+            return true;
         *errorText = f.errorString();
         return false;
     }
+    const QString named = k.g.gLogFile;
+    const QString stem = named.endsWith(QLatin1String(".log")) ? named.chopped(4) : named;
+    const QString ext = named.endsWith(QLatin1String(".log")) ? QStringLiteral(".log") : QString();
+    for (int n = 1; n < 1000; ++n) {
+        const QString path = n == 1 ? named : stem + QStringLiteral("_%1").arg(n) + ext;
+        f.setFileName(path);
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            k.g.gLogFile = path;
+            k.ownedLogFile = path;
+            return true;
+        }
+        if (!f.exists()) {
+            *errorText = f.errorString();
+            return false;
+        }
+    }
+    *errorText = QStringLiteral("too many log files of that name");
+    return false;
+}
+
+bool appendLogFile(Kestrel &k, const QString &entry, QString *errorText)
+{
+    QFile f;
+    if (!openLogFile(k, f, errorText))
+        return false;
     const QByteArray bytes = (entry + QStringLiteral("\r\n")).toUtf8();
     if (f.write(bytes) != bytes.size() || !f.flush()) {
         *errorText = f.errorString();
@@ -36,7 +67,7 @@ void WriteLog(Kestrel &k, int step, const QString &message)
     if (k.g.gLogFile.isEmpty())
         return;
     QString error;
-    if (appendLogFile(k.g.gLogFile, entry, &error) || k.logFailureReported)
+    if (appendLogFile(k, entry, &error) || k.logFailureReported)
         return;
     k.logFailureReported = true;
     const QString crLf = QStringLiteral("\r\n");
@@ -45,6 +76,9 @@ void WriteLog(Kestrel &k, int step, const QString &message)
                                      "this run is logged in this window only !!!!!")
                           .arg(k.g.gLogFile, error)
                     + crLf);
+    k.notice(QStringLiteral("log"), QStringLiteral("the log file %1 cannot be written (%2); the "
+                                                   "run is not logged to a file")
+                                        .arg(k.g.gLogFile, error));
 }
 
 void beginLogRun(Kestrel &k)

@@ -44,6 +44,50 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
     return true;
 }
 
+bool copyFileAtomically(const QString &from, const QString &to, QString *errorText,
+                        bool *sourceReadable)
+{
+    if (sourceReadable)
+        *sourceReadable = false;
+    const QString problem = fileProblem(from);
+    if (!problem.isEmpty()) {
+        *errorText = problem;
+        return false;
+    }
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly)) {
+        *errorText = source.errorString();
+        return false;
+    }
+    if (sourceReadable)
+        *sourceReadable = true;
+    QSaveFile target(to);
+    if (!target.open(QIODevice::WriteOnly)) {
+        *errorText = target.errorString();
+        return false;
+    }
+    QByteArray chunk;
+    while (!(chunk = source.read(256 * 1024)).isEmpty()) {
+        if (target.write(chunk) != chunk.size()) {
+            *errorText = target.errorString();
+            target.cancelWriting();
+            return false;
+        }
+    }
+    if (source.error() != QFileDevice::NoError) {
+        *errorText = source.errorString();
+        if (sourceReadable)
+            *sourceReadable = false;
+        target.cancelWriting();
+        return false;
+    }
+    if (!target.commit()) {
+        *errorText = target.errorString();
+        return false;
+    }
+    return true;
+}
+
 namespace {
 QWidget *parentOf(Kestrel &k)
 {
@@ -57,6 +101,8 @@ void Kestrel::mnuFileNew_Click()
     if (m_view)
         m_view->setCaption(QStringLiteral("Tarn Kestrel"));
     g.gMode.clear();
+    // What is recorded next is another script: its runs get a log of their own.
+    g.gLogFile.clear();
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     if (m_view)
@@ -77,14 +123,14 @@ void Kestrel::Open_File(const QString &fnam)
     // Everything is checked before anything changes: a failed Open leaves
     // the script, the working copy and the log name as they were.
     QString error;
-    const auto bytes = readFileBytes(path, &error);
-    if (!bytes) {
-        m_dialogs.message(parentOf(*this),
-                          QStringLiteral("The script %1 cannot be opened: %2").arg(path, error),
-                          Dialogs::appTitle());
-        return;
-    }
-    if (!writeFileAtomically(g.gTempFile, *bytes, &error)) {
+    bool readable = false;
+    if (!copyFileAtomically(path, g.gTempFile, &error, &readable)) {
+        if (!readable) {
+            m_dialogs.message(parentOf(*this),
+                              QStringLiteral("The script %1 cannot be opened: %2").arg(path, error),
+                              Dialogs::appTitle());
+            return;
+        }
         m_dialogs.message(parentOf(*this),
                           QStringLiteral("The script %1 cannot be copied to the working copy "
                                          "%2: %3")
@@ -100,10 +146,19 @@ void Kestrel::Open_File(const QString &fnam)
         return;
     m_view->setCaption(QStringLiteral("Tarn Kestrel - ") + g.gFile);
     m_view->clearEvents();
-    // The working copy holds exactly these bytes now.
+    // Listed from the working copy, which holds exactly the script's bytes
+    // now, a piece at a time however long the script is.
+    ScriptStream stream(g.gTempFile);
+    if (!stream.open())
+        return;
     QString listing;
-    for (const ScriptLine &line : parseScriptBytes(*bytes))
-        listing += storedDisplayForm(line);
+    while (const std::optional<ScriptLine> line = stream.next()) {
+        listing += storedDisplayForm(*line);
+        if (listing.size() > 64 * 1024) {
+            m_view->appendEvents(listing);
+            listing.clear();
+        }
+    }
     m_view->appendEvents(listing);
 }
 
@@ -132,8 +187,7 @@ void Kestrel::SaveFile(bool force_file)
             return;
     }
 
-    const auto bytes = readFileBytes(g.gTempFile, &error);
-    if (!bytes || !writeFileAtomically(target, *bytes, &error)) {
+    if (!copyFileAtomically(g.gTempFile, target, &error)) {
         m_dialogs.message(parentOf(*this),
                           QStringLiteral("The script could not be saved as %1: %2")
                               .arg(target, error),

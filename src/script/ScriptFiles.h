@@ -27,3 +27,7 @@ QString logFileName(const QString &logDir, const QString &scriptName, const QDat
 // Replaces path with bytes so that it holds either the old or the new
 // content, never a part. False, with the reason in errorText, on failure.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorText);
+// Copies a file that way, a piece at a time. sourceReadable tells whether a
+// failure was the target's (true) or the source's.
+bool copyFileAtomically(const QString &from, const QString &to, QString *errorText,
+                        bool *sourceReadable = nullptr);

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 bool isBlank(QChar c)
 {
@@ -27,6 +29,16 @@ constexpr auto kDecoderFlags =
     QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 } // namespace
 
+QString decodeScriptLine(QByteArrayView line)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, kDecoderFlags);
+    QString s = utf8.decode(line);
+    if (!utf8.hasError())
+        return s;
+    QStringDecoder cp1252("windows-1252", kDecoderFlags);
+    return cp1252.isValid() ? cp1252.decode(line) : QString::fromLatin1(line);
+}
+
 QString decodeScriptBytes(const QByteArray &bytes)
 {
     QByteArrayView data(bytes);
@@ -38,7 +50,6 @@ QString decodeScriptBytes(const QByteArray &bytes)
     QString whole = utf8.decode(data);
     if (!utf8.hasError())
         return whole;
-    QStringDecoder cp1252("windows-1252", kDecoderFlags);
     // Line by line: a line end is never part of a multi-byte character.
     QString text;
     text.reserve(data.size());
@@ -46,72 +57,158 @@ QString decodeScriptBytes(const QByteArray &bytes)
     while (start < data.size()) {
         qsizetype end = data.indexOf('\n', start);
         end = end < 0 ? data.size() : end + 1;
-        const QByteArrayView line = data.sliced(start, end - start);
-        utf8.resetState();
-        QString s = utf8.decode(line);
-        if (utf8.hasError())
-            s = cp1252.isValid() ? cp1252.decode(line) : QString::fromLatin1(line);
-        text += s;
+        text += decodeScriptLine(data.sliced(start, end - start));
         start = end;
     }
     return text;
 }
 
+namespace {
+
+enum class Parsed { Record, NeedMore, End };
+
+// One record from text at i. Without atEof, text may go on: a record that
+// reaches the end of text is not complete yet (NeedMore, i unchanged).
+Parsed parseRecord(const QString &text, qsizetype &i, bool atEof, ScriptLine &rec)
+{
+    const qsizetype n = text.size();
+    qsizetype at = i;
+    // Empty and all-blank lines hold no record.
+    for (;;) {
+        qsizetype j = at;
+        while (j < n && isBlank(text.at(j)))
+            ++j;
+        if (j >= n) {
+            if (!atEof)
+                return Parsed::NeedMore;
+            i = n;
+            return Parsed::End;
+        }
+        if (!isLineEnd(text.at(j)))
+            break;
+        if (!atEof && j + 1 >= n && text.at(j) == QLatin1Char('\r'))
+            return Parsed::NeedMore; // a CR whose LF may follow
+        at = skipLineEnd(text, j);
+    }
+
+    rec = ScriptLine();
+    QString *fields[] = {&rec.Type, &rec.Object, &rec.TagName,
+                         &rec.Method, &rec.Value, &rec.Value2};
+    int field = 0;
+    for (;;) {
+        while (at < n && isBlank(text.at(at)))
+            ++at;
+        qsizetype begin, end;
+        if (at < n && text.at(at) == QLatin1Char('"')) {
+            begin = at + 1;
+            end = text.indexOf(QLatin1Char('"'), begin);
+            if (end < 0) {
+                if (!atEof)
+                    return Parsed::NeedMore;
+                end = n;
+            }
+            at = end < n ? end + 1 : n;
+            // Text between the closing quote and the separator is ignored.
+            while (at < n && text.at(at) != QLatin1Char(',') && !isLineEnd(text.at(at)))
+                ++at;
+        } else {
+            begin = at;
+            while (at < n && text.at(at) != QLatin1Char(',') && !isLineEnd(text.at(at)))
+                ++at;
+            end = at;
+        }
+        if (at >= n && !atEof)
+            return Parsed::NeedMore;
+        if (field < 6)
+            *fields[field] = text.mid(begin, end - begin);
+        ++field;
+        if (at >= n)
+            break;
+        if (text.at(at) == QLatin1Char(',')) {
+            ++at;
+            continue;
+        }
+        if (!atEof && at + 1 >= n && text.at(at) == QLatin1Char('\r'))
+            return Parsed::NeedMore;
+        at = skipLineEnd(text, at);
+        break;
+    }
+    i = at;
+    return Parsed::Record;
+}
+
+} // namespace
+
 QVector<ScriptLine> parseScript(const QString &text)
 {
     QVector<ScriptLine> records;
-    const qsizetype n = text.size();
     qsizetype i = 0;
-    while (i < n) {
-        // Empty and all-blank lines hold no record.
-        qsizetype j = i;
-        while (j < n && isBlank(text.at(j)))
-            ++j;
-        if (j >= n)
-            break;
-        if (isLineEnd(text.at(j))) {
-            i = skipLineEnd(text, j);
-            continue;
-        }
-
-        ScriptLine rec;
-        QString *fields[] = {&rec.Type, &rec.Object, &rec.TagName,
-                             &rec.Method, &rec.Value, &rec.Value2};
-        int field = 0;
-        for (;;) {
-            while (i < n && isBlank(text.at(i)))
-                ++i;
-            qsizetype begin, end;
-            if (i < n && text.at(i) == QLatin1Char('"')) {
-                begin = i + 1;
-                end = text.indexOf(QLatin1Char('"'), begin);
-                if (end < 0)
-                    end = n;
-                i = end < n ? end + 1 : n;
-                // Text between the closing quote and the separator is ignored.
-                while (i < n && text.at(i) != QLatin1Char(',') && !isLineEnd(text.at(i)))
-                    ++i;
-            } else {
-                begin = i;
-                while (i < n && text.at(i) != QLatin1Char(',') && !isLineEnd(text.at(i)))
-                    ++i;
-                end = i;
-            }
-            if (field < 6)
-                *fields[field] = text.mid(begin, end - begin);
-            ++field;
-            if (i >= n)
-                break;
-            if (text.at(i) == QLatin1Char(',')) {
-                ++i;
-                continue;
-            }
-            i = skipLineEnd(text, i);
-            break;
-        }
+    ScriptLine rec;
+    while (parseRecord(text, i, true, rec) == Parsed::Record)
         records.append(std::move(rec));
-    }
     return records;
+}
+
+ScriptStream::ScriptStream(const QString &path) : m_file(path) {}
+
+bool ScriptStream::open(QString *errorText)
+{
+    const QString problem = fileProblem(m_file.fileName());
+    if (!problem.isEmpty()) {
+        m_error = problem;
+    } else if (!m_file.open(QIODevice::ReadOnly)) {
+        m_error = m_file.errorString();
+    }
+    if (m_error.isEmpty())
+        return true;
+    if (errorText)
+        *errorText = m_error;
+    return false;
+}
+
+bool ScriptStream::readMore()
+{
+    // At least as much again as is waiting, so that a quoted field over many
+    // lines is not parsed again for every line.
+    const qsizetype want = std::max<qsizetype>(m_text.size() - m_pos, 1);
+    qsizetype got = 0;
+    while (got < want && !m_atEnd) {
+        QByteArray line = m_file.readLine();
+        if (line.isEmpty()) {
+            if (m_file.error() != QFileDevice::NoError)
+                m_error = m_file.errorString();
+            m_atEnd = true;
+            break;
+        }
+        QByteArrayView data(line);
+        if (m_first && data.startsWith("\xEF\xBB\xBF"))
+            data = data.sliced(3);
+        m_first = false;
+        m_text += decodeScriptLine(data);
+        got += data.size();
+    }
+    return got > 0;
+}
+
+std::optional<ScriptLine> ScriptStream::next()
+{
+    if (!m_file.isOpen() || !m_error.isEmpty())
+        return std::nullopt;
+    for (;;) {
+        ScriptLine rec;
+        const Parsed p = parseRecord(m_text, m_pos, m_atEnd, rec);
+        if (p == Parsed::Record) {
+            // Only what is left of the current line is kept.
+            m_text.remove(0, m_pos);
+            m_pos = 0;
+            return rec;
+        }
+        if (p == Parsed::End)
+            return std::nullopt;
+        readMore();
+        if (!m_error.isEmpty())
+            return std::nullopt;
+    }
 }
 
 QVector<ScriptLine> parseScriptBytes(const QByteArray &bytes)
@@ -119,17 +216,24 @@ QVector<ScriptLine> parseScriptBytes(const QByteArray &bytes)
     return parseScript(decodeScriptBytes(bytes));
 }
 
-std::optional<QByteArray> readFileBytes(const QString &path, QString *errorText)
+QString fileProblem(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!info.exists())
+        return QStringLiteral("The file does not exist.");
+    if (info.isDir())
+        return QStringLiteral("It is a folder.");
+    if (!info.isFile())
+        return QStringLiteral("It is not a regular file.");
+    return QString();
+}
+
+std::optional<QByteArray> readFileBytes(const QString &path, QString *errorText)
+{
+    const QString problem = fileProblem(path);
+    if (!problem.isEmpty()) {
         if (errorText)
-            *errorText = QStringLiteral("The file does not exist.");
-        return std::nullopt;
-    }
-    if (!info.isFile()) {
-        if (errorText)
-            *errorText = QStringLiteral("It is not a file.");
+            *errorText = problem;
         return std::nullopt;
     }
     QFile f(path);
@@ -157,8 +261,38 @@ std::optional<QVector<ScriptLine>> readScript(const QString &path)
 
 std::optional<ScriptLine> readScriptRecord(const QString &path, int n)
 {
-    const auto records = readScript(path);
-    if (!records || n < 1 || n > records->size())
-        return std::nullopt;
-    return records->at(n - 1);
+    const ScriptRecordAt at = readRecordAt(path, n);
+    return at.record;
+}
+
+ScriptRecordAt readRecordAt(const QString &path, int n)
+{
+    ScriptRecordAt at;
+    ScriptStream stream(path);
+    if (!stream.open(&at.error))
+        return at;
+    for (int i = 1; i <= n; ++i) {
+        std::optional<ScriptLine> rec = stream.next();
+        if (!rec)
+            break;
+        if (i == n)
+            at.record = std::move(rec);
+    }
+    if (at.record)
+        at.more = stream.next().has_value();
+    at.error = stream.errorString();
+    at.readable = at.error.isEmpty();
+    return at;
+}
+
+bool holdsKnownStep(const QString &path)
+{
+    ScriptStream stream(path);
+    if (!stream.open())
+        return false;
+    while (const std::optional<ScriptLine> rec = stream.next()) {
+        if (lineType(*rec) != LineType::Other)
+            return true;
+    }
+    return false;
 }

@@ -3,6 +3,7 @@
 #include "script/ScriptLine.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QVector>
 
@@ -29,7 +30,54 @@ QVector<ScriptLine> parseScript(const QString &text);
 // 8-bit tools, and working copies that mix both, still read.
 QString decodeScriptBytes(const QByteArray &bytes);
 
+// One line of file bytes (up to and with its LF), decoded as above.
+QString decodeScriptLine(QByteArrayView line);
+
 QVector<ScriptLine> parseScriptBytes(const QByteArray &bytes);
+
+// Reads a script file record by record with the grammar above, holding about
+// one record in memory, however big the file is.
+class ScriptStream
+{
+public:
+    explicit ScriptStream(const QString &path);
+    // False, with the reason in errorText, when the file cannot be read.
+    bool open(QString *errorText = nullptr);
+    // The next record; nothing at the end of the file or when reading fails.
+    std::optional<ScriptLine> next();
+    // Empty unless opening or reading failed.
+    QString errorString() const { return m_error; }
+
+private:
+    bool readMore();
+
+    QFile m_file;
+    QString m_text; // decoded text not yet parsed, from m_pos
+    qsizetype m_pos = 0;
+    bool m_atEnd = false;
+    bool m_first = true;
+    QString m_error;
+};
+
+// What the player reads at a tick: record n (from 1) of the script and
+// whether another record follows it.
+struct ScriptRecordAt
+{
+    bool readable = false;
+    QString error;                    // why the file could not be read
+    std::optional<ScriptLine> record; // nothing when there are fewer than n
+    bool more = false;
+};
+// Reads the file afresh up to record n + 1, streaming. The one place where
+// playback reads the working copy.
+ScriptRecordAt readRecordAt(const QString &path, int n);
+
+// Whether the script holds at least one line of a type the player knows.
+bool holdsKnownStep(const QString &path);
+
+// Why path is no readable file ("The file does not exist.", "It is a
+// folder.", ...); empty when it is a file.
+QString fileProblem(const QString &path);
 
 // All records of a script file; nothing when the file cannot be read.
 std::optional<QVector<ScriptLine>> readScript(const QString &path);

@@ -16,7 +16,9 @@ public:
     bool checkFolder(const QString &folder);
 
     // Tests the three folders in order; when all pass, takes them over into g
-    // and stores the settings. Otherwise tells the user and changes nothing.
+    // and stores the settings (true once stored; when the store cannot be
+    // written the user is told and the folders still hold for this session).
+    // Otherwise tells the user and changes nothing.
     bool save(Globals &g, const QString &dftDir, const QString &imgDir, const QString &logDir);
 
     static QString browsePrompt() { return QStringLiteral("Please select a Server folder."); }

@@ -54,7 +54,7 @@ QString workingCopyPath()
     return dir + QStringLiteral("/tarn_a_s.csv");
 }
 
-void LoadSettings(Globals &g)
+void LoadSettings(Globals &g, const QString &workingCopy)
 {
     QSettings s = store();
     s.beginGroup(QLatin1String(kSection));
@@ -67,12 +67,12 @@ void LoadSettings(Globals &g)
     s.endGroup();
     g.gMode.clear();
     g.gLogFile.clear();
-    g.gTempFile = workingCopyPath();
+    g.gTempFile = workingCopy;
     // Whatever an earlier run left unsaved is discarded; failure is no matter.
     QFile::remove(g.gTempFile);
 }
 
-void SaveSettings(const Globals &g)
+bool SaveSettings(const Globals &g, QString *errorText)
 {
     QSettings s = store();
     s.beginGroup(QLatin1String(kSection));
@@ -80,5 +80,14 @@ void SaveSettings(const Globals &g)
     for (int i = 0; i < 4; ++i)
         s.setValue(QLatin1String(kKeys[i]), values[i]);
     s.endGroup();
+    // A store that cannot be written must not pass for saved.
     s.sync();
+    if (s.status() == QSettings::NoError)
+        return true;
+    if (errorText)
+        *errorText = (s.status() == QSettings::AccessError
+                          ? QStringLiteral("%1 cannot be written")
+                          : QStringLiteral("%1 is damaged"))
+                         .arg(s.fileName());
+    return false;
 }

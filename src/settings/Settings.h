@@ -6,12 +6,14 @@ struct Globals;
 
 // The four values that outlive a run, in the per-user store (INI file,
 // application name = the executable's base name, section "globals").
-void LoadSettings(Globals &g);
-void SaveSettings(const Globals &g);
-
 // Where the working copy of the script lives: the folder named by "tmp",
 // else "temp" (either letter case), else TMPDIR, else /tmp.
 QString workingCopyPath();
+
+// Also names the working copy and deletes what an earlier run left there.
+void LoadSettings(Globals &g, const QString &workingCopy = workingCopyPath());
+// False, with the reason in errorText, when the store could not be written.
+bool SaveSettings(const Globals &g, QString *errorText = nullptr);
 
 // The application name under which the settings are stored.
 QString settingsApplicationName();

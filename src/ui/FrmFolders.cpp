@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Screen.h"
 #include "settings/Folders.h"
+#include "ui/Captions.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@ FrmFolders::FrmFolders(Kestrel &k, QWidget *parent) : QDialog(parent), m_k(k)
         auto *l = new QLabel(text, this);
         l->setObjectName(QLatin1String(name));
         l->setGeometry(r);
+        fitCaption(l);
     };
     auto edit = [this](const char *name, QRect r) {
         auto *e = new QLineEdit(this);
@@ -51,6 +53,12 @@ FrmFolders::FrmFolders(Kestrel &k, QWidget *parent) : QDialog(parent), m_k(k)
     CmdCnl = new QPushButton(QStringLiteral("Cancel"), this);
     CmdCnl->setObjectName(QStringLiteral("CmdCnl"));
     CmdCnl->setGeometry(twipsRect(840, 2640, 615, 375));
+    // Whole captions; Cancel moves right as far as Save has grown.
+    fitCaption(CmdSave);
+    fitCaption(CmdCnl);
+    const int gap = twipsToPixelsX(840 - 120 - 615);
+    if (CmdCnl->x() < CmdSave->geometry().right() + 1 + gap)
+        CmdCnl->move(CmdSave->geometry().right() + 1 + gap, CmdCnl->y());
 
     setTabOrder(txtDftDir, CmdDftDir);
     setTabOrder(CmdDftDir, txtDftImgDir);

@@ -1,12 +1,17 @@
 #include "ui/FrmLog.h"
 
 #include "platform/Screen.h"
+#include "ui/Captions.h"
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-FrmLog::FrmLog(QWidget *parent) : QWidget(parent, Qt::Window)
+// A tool window of the main window: the window manager keeps it above its
+// owner, and showing it leaves the focus where it is (web steps type into
+// the window that has it).
+FrmLog::FrmLog(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(QStringLiteral("FrmLog"));
     setWindowTitle(QStringLiteral("Playback Log"));
     resize(twipsToPixelsX(11775), twipsToPixelsY(3090));
@@ -19,7 +24,5 @@ FrmLog::FrmLog(QWidget *parent) : QWidget(parent, Qt::Window)
 
 void FrmLog::appendText(const QString &text)
 {
-    QTextCursor c(log->document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(text);
+    appendFollowing(log, text);
 }

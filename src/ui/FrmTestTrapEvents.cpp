@@ -3,6 +3,7 @@
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
 #include "platform/Screen.h"
+#include "ui/Captions.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,6 +11,9 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -39,6 +43,38 @@ QIcon builtInPicture(const QString &fileName, const QStyle *style)
     return style->standardIcon(QStyle::SP_MediaPlay);
 }
 
+// The Automation box is wider than designed so its lines can be read.
+constexpr int kFrameExtraTwips = 2400;
+const QString kCheckArmed = QStringLiteral("Check: click the element to check");
+
+// The strip between the Automation box and the browser: dragging it widens
+// one and narrows the other.
+class ColumnHandle : public QWidget
+{
+public:
+    ColumnHandle(QWidget *parent, std::function<void(int)> moved)
+        : QWidget(parent), m_moved(std::move(moved))
+    {
+        setObjectName(QStringLiteral("automationSplitter"));
+        setCursor(Qt::SplitHCursor);
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        m_grab = event->position().x();
+    }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        if (event->buttons() & Qt::LeftButton)
+            m_moved(mapToParent(event->position().toPoint()).x() - qRound(m_grab));
+    }
+
+private:
+    std::function<void(int)> m_moved;
+    double m_grab = 0;
+};
+
 } // namespace
 
 FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(parent), m_k(k)
@@ -46,19 +82,19 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     setObjectName(QStringLiteral("FrmTestTrapEvents"));
     setWindowTitle(QStringLiteral("Tarn Kestrel"));
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileNew = file->addAction(QStringLiteral("New"));
-    MnuFileOpen = file->addAction(QStringLiteral("Open"));
-    mnuSave = file->addAction(QStringLiteral("Save"));
-    mnuSaveAs = file->addAction(QStringLiteral("Save as"));
-    MnuExit = file->addAction(QStringLiteral("Exit"));
-    QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
+    mnuFileNew = file->addAction(QStringLiteral("&New"));
+    MnuFileOpen = file->addAction(QStringLiteral("&Open"));
+    mnuSave = file->addAction(QStringLiteral("&Save"));
+    mnuSaveAs = file->addAction(QStringLiteral("Save &as"));
+    MnuExit = file->addAction(QStringLiteral("E&xit"));
+    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuoptions"));
-    mnuFolders = options->addAction(QStringLiteral("Folders"));
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuFolders = options->addAction(QStringLiteral("&Folders"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    MnuAbout = help->addAction(QStringLiteral("About"));
+    MnuAbout = help->addAction(QStringLiteral("&About"));
     mnuFileNew->setObjectName(QStringLiteral("mnuFileNew"));
     MnuFileOpen->setObjectName(QStringLiteral("MnuFileOpen"));
     mnuSave->setObjectName(QStringLiteral("mnuSave"));
@@ -100,10 +136,10 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
 
     FrmAutomation = new QGroupBox(QStringLiteral("Automation"), client);
     FrmAutomation->setObjectName(QStringLiteral("FrmAutomation"));
-    FrmAutomation->setGeometry(twipsRect(120, 1680, 3255, 9855));
+    FrmAutomation->setGeometry(twipsRect(120, 1680, 3255 + kFrameExtraTwips, 9855));
     TxtEvents = new QPlainTextEdit(FrmAutomation);
     TxtEvents->setObjectName(QStringLiteral("TxtEvents"));
-    TxtEvents->setGeometry(twipsRect(120, 240, 3015, 5175));
+    TxtEvents->setGeometry(twipsRect(120, 240, 3015 + kFrameExtraTwips, 5175));
     TxtEvents->setLineWrapMode(QPlainTextEdit::NoWrap);
     TxtEvents->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     TxtEvents->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -141,7 +177,18 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     // The browser elements are stacked in one cell; only element ix is shown.
     wbMyBrowser = new QWidget(client);
     wbMyBrowser->setObjectName(QStringLiteral("wbMyBrowser"));
-    wbMyBrowser->setGeometry(twipsRect(3480, 480, 8000, 12495));
+    wbMyBrowser->setGeometry(twipsRect(3480 + kFrameExtraTwips, 480, 8000, 12495));
+    // The Automation box and the browser share the width as the user drags.
+    m_splitter = new ColumnHandle(client, [this](int x) { moveSplitter(x); });
+    m_splitter->setGeometry(FrmAutomation->geometry().right() + 1, wbMyBrowser->y(),
+                            wbMyBrowser->x() - FrmAutomation->geometry().right() - 1,
+                            wbMyBrowser->height());
+
+    // Every caption whole in the font it is shown in.
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             chkSilent, ChkWindowsEvent, Label3, Label2, Label1, CmdGo, CmdBack, CmdBrowserStop,
+             CmdClose})
+        fitCaption(control);
     auto *stack = new QGridLayout(wbMyBrowser);
     stack->setContentsMargins(0, 0, 0, 0);
     auto *element0 = new BrowserElement(0, wbMyBrowser);
@@ -164,11 +211,18 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     connect(CmdManual, &QPushButton::clicked, &m_k, &Kestrel::CmdManual_Click);
     connect(CmdSnapshot, &QPushButton::clicked, &m_k, &Kestrel::CmdSnapshot_Click);
     connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::CmdCheck_Click);
+    // Check mode shows until the check is taken: the button stays down.
+    CmdCheck->setCheckable(true);
+    connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::showModeSigns);
     connect(ChkWindowsEvent, &QCheckBox::clicked, &m_k, &Kestrel::ChkWindowsEvent_Click);
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);
     connect(&m_k, &Kestrel::closeRequested, this, &QWidget::close);
+    // Every change of the active window counts, also one that comes back
+    // from another program straight to one of Kestrel's other windows.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+            [this] { QTimer::singleShot(0, this, &FrmTestTrapEvents::activationChanged); });
 
     m_k.setView(this);
 }
@@ -198,16 +252,45 @@ QString FrmTestTrapEvents::eventsText() const { return TxtEvents->toPlainText();
 
 void FrmTestTrapEvents::appendEvents(const QString &text)
 {
-    QTextCursor c(TxtEvents->document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(text);
+    appendFollowing(TxtEvents, text);
 }
 
 void FrmTestTrapEvents::clearEvents() { TxtEvents->clear(); }
 QString FrmTestTrapEvents::urlText() const { return TxtURL->text(); }
 void FrmTestTrapEvents::setUrlText(const QString &text) { TxtURL->setText(text); }
-QString FrmTestTrapEvents::statusText() const { return LblSts->text(); }
-void FrmTestTrapEvents::setStatusText(const QString &text) { LblSts->setText(text); }
+QString FrmTestTrapEvents::statusText() const { return m_status; }
+
+void FrmTestTrapEvents::setStatusText(const QString &text)
+{
+    m_status = text;
+    LblSts->setText(text.isEmpty() && m_checkArmed ? kCheckArmed : text);
+    fitCaption(LblSts);
+}
+
+void FrmTestTrapEvents::setCheckArmed(bool armed)
+{
+    m_checkArmed = armed;
+    CmdCheck->setChecked(armed);
+    setStatusText(m_status);
+}
+
+void FrmTestTrapEvents::moveSplitter(int x)
+{
+    // Neither side narrower than designed.
+    const int gap = m_splitter->width();
+    const int minFrame = twipsToPixelsX(3255);
+    const int maxFrame = std::max(minFrame, width() - FrmAutomation->x() - gap
+                                                - twipsToPixelsX(8000));
+    const int frame = std::clamp(x - FrmAutomation->x(), minFrame, maxFrame);
+    const int delta = frame - FrmAutomation->width();
+    if (delta == 0)
+        return;
+    FrmAutomation->resize(frame, FrmAutomation->height());
+    TxtEvents->resize(TxtEvents->width() + delta, TxtEvents->height());
+    m_splitter->move(m_splitter->x() + delta, m_splitter->y());
+    wbMyBrowser->move(wbMyBrowser->x() + delta, wbMyBrowser->y());
+    fitBrowser();
+}
 QString FrmTestTrapEvents::mouseLabel() const { return LblMouse->text(); }
 void FrmTestTrapEvents::setMouseLabel(const QString &text) { LblMouse->setText(text); }
 bool FrmTestTrapEvents::isCloseVisible() const { return !CmdClose->isHidden(); }
@@ -277,7 +360,7 @@ void FrmTestTrapEvents::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowStateChange)
         m_k.Form_Resize();
     else if (event->type() == QEvent::ActivationChange)
-        activationChanged();
+        QTimer::singleShot(0, this, &FrmTestTrapEvents::activationChanged);
 }
 
 void FrmTestTrapEvents::resizeEvent(QResizeEvent *event)
@@ -300,25 +383,24 @@ void FrmTestTrapEvents::showEvent(QShowEvent *event)
 
 void FrmTestTrapEvents::activationChanged()
 {
-    if (isActiveWindow()) {
+    QWidget *active = QApplication::activeWindow();
+    if (active == this) {
         if (!m_wasActive)
             m_k.Form_Activate();
         m_wasActive = true;
         return;
     }
     // Losing activation counts only when another of the program's own windows
-    // takes it; message boxes and other programs do not.
-    QTimer::singleShot(0, this, [this] {
-        QWidget *active = QApplication::activeWindow();
-        if (!active || active == this || !m_wasActive)
-            return;
-        const QString name = active->objectName();
-        if (name == QLatin1String("FrmLog") || name == QLatin1String("FrmFolders")
-            || name == QLatin1String("frmHelpAbout")) {
-            m_wasActive = false;
-            m_k.Form_Deactivate();
-        }
-    });
+    // takes it; message boxes and other programs do not. The main window may
+    // have lost it to another program before: what counts is who has it now.
+    if (!active || !m_wasActive)
+        return;
+    const QString name = active->objectName();
+    if (name == QLatin1String("FrmLog") || name == QLatin1String("FrmFolders")
+        || name == QLatin1String("frmHelpAbout")) {
+        m_wasActive = false;
+        m_k.Form_Deactivate();
+    }
 }
 
 void FrmTestTrapEvents::closeEvent(QCloseEvent *event)

@@ -48,6 +48,7 @@ public:
     void maximize() override;
     void fitBrowser() override;
     void fitFrame() override;
+    void setCheckArmed(bool armed) override;
 
     QPushButton *CmdRecord, *CmdPlay, *CmdStop, *CmdManual, *CmdSnapshot, *CmdCheck;
     QCheckBox *chkSilent, *ChkWindowsEvent;
@@ -71,9 +72,14 @@ protected:
 
 private:
     void activationChanged();
+    // Puts the edge between the Automation box and the browser at x.
+    void moveSplitter(int x);
 
     Kestrel &m_k;
     bool m_wasActive = false;
     bool m_fitWhenMaximized = false;
     bool m_fitFrameWhenMaximized = false;
+    QWidget *m_splitter = nullptr;
+    QString m_status;
+    bool m_checkArmed = false;
 };
