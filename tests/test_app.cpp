@@ -7,7 +7,14 @@
 #include "ui/FrmFolders.h"
 #include "ui/FrmTestTrapEvents.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QSettings>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +24,9 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
+#include <vector>
 
 class TestApp : public QObject
 {
@@ -30,6 +40,7 @@ private slots:
     void exitStoresCloseBoxDoesNot();
     void keepsMaximized();
     void commandLineOutcomes();
+    void unattendedRunsKeepToThemselves();
 };
 
 namespace {
@@ -89,6 +100,7 @@ void TestApp::startupStateAndLayout()
     TestFolders f;
     f.writeSettings(QStringLiteral("/scripts/last.csv"));
     ScriptedDialogs d;
+    qunsetenv("KESTREL_STEP_INTERVAL_MS");
     Kestrel k(d);
     FrmTestTrapEvents win(k);
     QVERIFY(k.Form_Load());
@@ -100,7 +112,7 @@ void TestApp::startupStateAndLayout()
     QTRY_COMPARE(win.LblMouse->text(), QStringLiteral("Not Recording Mouse"));
     QCOMPARE(k.w.ix, 0);
     QVERIFY(!k.w.doingstep);
-    QCOMPARE(k.Timer1.interval() > 0, true);
+    QCOMPARE(k.Timer1.interval(), 2000);
 
     // Design positions at 96 dpi: 15 twips per pixel.
     QCOMPARE(win.CmdPlay->geometry(), QRect(48, 8, 33, 27));
@@ -110,7 +122,58 @@ void TestApp::startupStateAndLayout()
     QCOMPARE(win.CmdManual->toolTip(), QStringLiteral("Manual Step"));
     QCOMPARE(win.Label3->text(), QStringLiteral("Kestrel Ver 1.0"));
     QCOMPARE(win.Label2->text(), Kestrel::helpPageUrl());
-    QCOMPARE(win.wbMyBrowser->pos(), QPoint(232, 32));
+    // The Automation box is wider than designed, the browser right beside it.
+    QCOMPARE(win.FrmAutomation->pos(), QPoint(8, 112));
+    QVERIFY(win.FrmAutomation->width() > 217 + 100);
+    QVERIFY(win.TxtEvents->geometry().right() < win.FrmAutomation->width());
+    QCOMPARE(win.wbMyBrowser->y(), 32);
+    QCOMPARE(win.wbMyBrowser->x(), win.FrmAutomation->geometry().right() + 1 + 7);
+
+    // No caption is cut, here or in the Default Folders dialog.
+    auto captionsFit = [](QWidget *window) {
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            QString text;
+            if (auto *l = qobject_cast<QLabel *>(w))
+                text = l->text();
+            else if (auto *b = qobject_cast<QAbstractButton *>(w))
+                text = b->text().remove(QLatin1Char('&'));
+            if (text.isEmpty() || !w->isVisibleTo(window))
+                continue;
+            const int room = qobject_cast<QCheckBox *>(w) ? w->width() - 16
+                             : qobject_cast<QPushButton *>(w) ? w->width() - 4
+                                                              : w->width();
+            if (w->fontMetrics().horizontalAdvance(text) > room)
+                return w->objectName() + QStringLiteral(" cuts \"") + text + QLatin1Char('"');
+        }
+        return QString();
+    };
+    QCOMPARE(captionsFit(&win), QString());
+    FrmFolders folders(k);
+    QCOMPARE(captionsFit(&folders), QString());
+    QVERIFY(folders.CmdCnl->x() > folders.CmdSave->geometry().right());
+
+    // Menus have access keys; the captions are the designed ones.
+    QStringList menus;
+    for (QAction *a : win.menuBar()->actions()) {
+        menus << a->text();
+        for (QAction *item : a->menu()->actions())
+            menus << item->text();
+    }
+    QCOMPARE(menus.join(QLatin1Char(',')),
+             QStringLiteral("&File,&New,&Open,&Save,Save &as,E&xit,&Options,&Folders,&Help,&About"));
+
+    // Check mode shows until it ends: the button stays down and the status
+    // line says what to do.
+    win.CmdCheck->click();
+    QVERIFY(win.CmdCheck->isChecked());
+    QCOMPARE(win.LblSts->text(), QStringLiteral("Check: click the element to check"));
+    QVERIFY(win.LblSts->width() >= win.LblSts->sizeHint().width());
+    QCOMPARE(win.statusText(), QString()); // the page's status, which waits read, is empty
+    win.CmdCheck->click(); // still in check mode
+    QVERIFY(win.CmdCheck->isChecked());
+    win.CmdStop->click();
+    QVERIFY(!win.CmdCheck->isChecked());
+    QCOMPARE(win.LblSts->text(), QString());
 
     // Browser and frame fitted to the window, 10 twips short of its edges.
     const QRect outer = win.frameGeometry();
@@ -148,6 +211,35 @@ void TestApp::exitStoresCloseBoxDoesNot()
     }
     LoadSettings(stored);
     QCOMPARE(stored.gFile, QStringLiteral("/scripts/changed.csv"));
+
+    // A store that cannot be written (its folder is a file) is never taken
+    // for saved: the Folders dialog says so and stays open, Exit says so.
+    {
+        Kestrel k(d);
+        FrmTestTrapEvents win(k);
+        QVERIFY(k.Form_Load());
+        const QString storeDir = f.config() + QLatin1Char('/') + settingsApplicationName();
+        QVERIFY(QDir(storeDir).removeRecursively());
+        QFile blocker(storeDir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        win.mnuFolders->trigger();
+        FrmFolders *dlg = k.frmFolders();
+        QVERIFY(dlg->isVisible());
+        d.expect(QStringLiteral("message"));
+        dlg->CmdSave->click();
+        QVERIFY(d.allAnswered());
+        QVERIFY(d.shown.last().contains(QStringLiteral("settings could not be saved")));
+        QVERIFY(dlg->isVisible());
+        d.expect(QStringLiteral("message"));
+        win.MnuExit->trigger();
+        QVERIFY(d.allAnswered());
+        QVERIFY(d.shown.last().contains(QStringLiteral("settings could not be saved")));
+        QVERIFY(!win.isVisible());
+        // The windows it owns close with it.
+        QVERIFY(!dlg->isVisible());
+    }
+    QVERIFY(d.unexpected.isEmpty());
 }
 
 void TestApp::keepsMaximized()
@@ -175,13 +267,49 @@ void TestApp::commandLineOutcomes()
     f.writeSettings();
     const QString exe = QStringLiteral(KESTREL_BUILD_DIR "/kestrel");
     QProcess p;
-    p.start(exe, {QStringLiteral("/no/such/script.csv")});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 2);
+    // Status 2 always says why, in one line naming the script.
+    auto refused = [&](const QStringList &args, const QString &path, const char *reason) {
+        p.start(exe, args);
+        if (!p.waitForFinished(30000))
+            return QStringLiteral("no end");
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        const QString want =
+            QStringLiteral("kestrel: ") + path + QStringLiteral(": ") + QLatin1String(reason);
+        if (p.exitCode() != 2 || !err.startsWith(want) || err.count(QLatin1Char('\n')) != 1)
+            return QStringLiteral("status %1, error output: %2").arg(p.exitCode()).arg(err);
+        return QString();
+    };
+    QCOMPARE(refused({QStringLiteral("/no/such/script.csv")}, QStringLiteral("/no/such/script.csv"),
+                     "does not exist"),
+             QString());
     // Quotes are not removed, and several arguments are one path.
-    p.start(exe, {QStringLiteral("\"") + f.scripts() + QStringLiteral("\""), QStringLiteral("x")});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 2);
+    const QString quoted = QStringLiteral("\"") + f.scripts() + QStringLiteral("\"");
+    QCOMPARE(refused({quoted, QStringLiteral("x")}, quoted + QStringLiteral(" x"), "does not exist"),
+             QString());
+    QCOMPARE(refused({f.scripts()}, f.scripts(), "is a folder"), QString());
+    const QString fifo = f.scripts() + QStringLiteral("/pipe.csv");
+    QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
+    QCOMPARE(refused({fifo}, fifo, "is not a regular file"), QString());
+    // 8 KB of random bytes are not a script: no run that passes 70 steps.
+    const QString noise = f.scripts() + QStringLiteral("/noise.csv");
+    {
+        QFile file(noise);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QRandomGenerator random(11);
+        QByteArray bytes(8192, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        file.write(bytes);
+    }
+    QCOMPARE(refused({noise}, noise, "holds no step of a known type"), QString());
+    QVERIFY(QDir(f.logs()).isEmpty());
+
+    // Nothing names a script: the interactive program (a launcher's empty
+    // "$1"), decided in one place.
+    QCOMPARE(Kestrel::joinedCommandLine({}), QString());
+    QCOMPARE(Kestrel::joinedCommandLine({QString()}), QString());
+    QCOMPARE(Kestrel::joinedCommandLine({QString(), QString()}), QString());
+    QCOMPARE(Kestrel::joinedCommandLine({QStringLiteral("a"), QStringLiteral("b.csv")}),
+             QStringLiteral("a b.csv"));
     p.start(exe, {QStringLiteral("--version")});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
@@ -190,6 +318,106 @@ void TestApp::commandLineOutcomes()
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     QVERIFY(p.readAllStandardOutput().contains("Usage: kestrel"));
+}
+
+void TestApp::unattendedRunsKeepToThemselves()
+{
+    TestFolders f;
+    // The program's settings, not this test's.
+    QSettings s(f.config() + QStringLiteral("/kestrel/kestrel.ini"), QSettings::IniFormat);
+    s.setValue(QStringLiteral("globals/gDftDir"), f.scripts());
+    s.setValue(QStringLiteral("globals/gDftImgDir"), f.images());
+    s.setValue(QStringLiteral("globals/gDftLogDir"), f.logs());
+    s.sync();
+    // The interactive program's working copy: an unattended run leaves it be.
+    const QString shared = f.temp() + QStringLiteral("/tarn_a_s.csv");
+    {
+        QFile file(shared);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
+    }
+    auto script = [&](const QString &name, const QByteArray &steps) {
+        const QString path = f.scripts() + QLatin1Char('/') + name;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("\"Special\",\"URL\",\"\",\"\",\"about:blank\",\"\"\r\n" + steps);
+        return path;
+    };
+    const QString passes = script(QStringLiteral("passes.csv"), QByteArray());
+    const QString fails =
+        script(QStringLiteral("fails.csv"), "\"Web\",\"nothing\",\"INPUT\",\"onclick\",\"\",\"\"\r\n");
+    const QString processTemp = f.root() + QStringLiteral("/process-tmp");
+    QVERIFY(QDir().mkpath(processTemp));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), processTemp);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("KESTREL_STEP_INTERVAL_MS"), QStringLiteral("100"));
+    env.remove(QStringLiteral("KESTREL_DEBUG"));
+
+    // Three runs together in one environment, two of them of one script:
+    // each plays its own script, ends with its own status and writes its own
+    // log; nothing but Kestrel's own lines on the error output.
+    const QStringList order = {passes, fails, passes};
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const QString &path : order) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(env);
+        runs.back()->start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {path});
+    }
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(runs[i]->waitForFinished(120000));
+        QCOMPARE(runs[i]->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(runs[i]->exitCode(), order[i] == fails ? 1 : 0);
+        QCOMPARE(runs[i]->readAllStandardError(), QByteArray());
+    }
+    const QStringList logs = QDir(f.logs()).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(logs.size(), 3);
+    int passedLogs = 0;
+    for (const QString &name : logs) {
+        QFile file(f.logs() + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray log = file.readAll();
+        QCOMPARE(log.count("Step: 1, =>Type=Special"), 1);
+        if (name.startsWith(QLatin1String("passes_"))) {
+            ++passedLogs;
+            QVERIFY(log.endsWith("TEST COMPLETE - PASSED ****\r\n"));
+            QVERIFY(!log.contains("Step: 2"));
+        } else {
+            QVERIFY(name.startsWith(QLatin1String("fails_")));
+            QVERIFY(log.contains("Step: 2, =>failed - cannot find object"));
+        }
+    }
+    QCOMPARE(passedLogs, 2);
+    // Nothing left behind in the temporary folder; the shared copy untouched.
+    QCOMPARE(QDir(processTemp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+    QFile sharedCopy(shared);
+    QVERIFY(sharedCopy.open(QIODevice::ReadOnly));
+    QVERIFY(sharedCopy.readAll().contains("Back"));
+
+    // What the window would show goes to the error output too, once per
+    // kind; the verdict stays the script's.
+    const QString blocked = f.root() + QStringLiteral("/a file");
+    QFile(blocked).open(QIODevice::WriteOnly);
+    s.setValue(QStringLiteral("globals/gDftImgDir"), blocked);
+    s.setValue(QStringLiteral("globals/gDftLogDir"), blocked);
+    s.sync();
+    const QString notices = script(
+        QStringLiteral("notices.csv"),
+        "\"Special\",\"Snapshot\",\"\",\"\",\"one\",\"\"\r\n"
+        "\"Special\",\"Snapshot\",\"\",\"\",\"two\",\"\"\r\n"
+        "\"Special\",\"Manual\",\"\",\"\",\"log in by hand\",\"\"\r\n");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {notices});
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(p.exitCode(), 0);
+    const QStringList err =
+        QString::fromLocal8Bit(p.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(err.size(), 3);
+    QVERIFY(err[0].startsWith(QStringLiteral("kestrel: the log file ") + blocked));
+    QVERIFY(err[1].startsWith(QStringLiteral("kestrel: step 2: snapshot \"one\" not saved")));
+    QVERIFY(err[2].startsWith(QStringLiteral("kestrel: step 4: manual step not shown")));
 }
 
 QTEST_MAIN(TestApp)

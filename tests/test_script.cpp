@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
 
 class TestScript : public QObject
@@ -32,6 +33,7 @@ private slots:
     void saveAndSaveAs();
     void fileFailuresChangeNothing();
     void logEntriesWindowAndFile();
+    void unknownStepTypesAreSkipped();
 };
 
 namespace {
@@ -68,6 +70,18 @@ ScriptLine L(const QString &a, const QString &b = {}, const QString &c = {},
              const QString &d = {}, const QString &e = {}, const QString &f = {})
 {
     return {a, b, c, d, e, f};
+}
+
+// Every record of a file as the streaming reader gives them.
+QVector<ScriptLine> streamed(const QString &path)
+{
+    QVector<ScriptLine> records;
+    ScriptStream stream(path);
+    if (!stream.open())
+        return records;
+    while (auto rec = stream.next())
+        records.append(*rec);
+    return records;
 }
 
 const QDateTime kOpenTime(QDate(2005, 12, 9), QTime(14, 30, 5));
@@ -174,8 +188,29 @@ void TestScript::readerGrammarAndBadInput()
         {QStringLiteral("\"W\0b\",\"o\x01\",\"\x02\",\"\0\""),
          {L(QStringLiteral("W\0b"), QStringLiteral("o\x01"), QStringLiteral("\x02"), QStringLiteral("\0"))}},
     };
-    for (const auto &c : cases)
+    TestFolders f;
+    const QString file = f.scripts() + QStringLiteral("/stream.csv");
+    for (const auto &c : cases) {
         QCOMPARE(parseScript(c.first), QVector<ScriptLine>(c.second.begin(), c.second.end()));
+        // The player's reader, which holds one record at a time, reads the same.
+        writeBytes(file, c.first.toUtf8());
+        QCOMPARE(streamed(file), parseScript(c.first));
+    }
+    // Also on bytes that are no script at all, in pieces of every size.
+    QRandomGenerator random(7);
+    for (int round = 0; round < 20; ++round) {
+        QByteArray bytes(int(random.bounded(1, 20000)), Qt::Uninitialized);
+        for (char &b : bytes)
+            b = "\"\",\r\n \xC3\xA9\xEF\xBB\xBFx"[random.bounded(12)];
+        writeBytes(file, bytes);
+        QCOMPARE(streamed(file), parseScriptBytes(bytes));
+    }
+    // Record n and whether another follows: what a tick reads.
+    writeBytes(file, "a\r\n\r\n\"b\r\nb\"\r\nc");
+    QCOMPARE(readRecordAt(file, 2).record, std::optional<ScriptLine>(L("b\r\nb")));
+    QVERIFY(readRecordAt(file, 2).more && !readRecordAt(file, 3).more);
+    QVERIFY(readRecordAt(file, 4).readable && !readRecordAt(file, 4).record);
+    QVERIFY(!readRecordAt(f.scripts(), 1).readable);
 
     // UTF-8, with a byte-order mark dropped at the start only; lines that are
     // not UTF-8 are Windows-1252, also in a working copy that mixes both.
@@ -186,7 +221,6 @@ void TestScript::readerGrammarAndBadInput()
              QVector<ScriptLine>({L("été €", "“x”"), L("été"), L("multi\nléne"), L("a", "Ã©Ã")}));
 
     // Files: missing, a folder, blanks and non-ASCII without extension, 10 MB.
-    TestFolders f;
     QVERIFY(!readScript(f.scripts() + QStringLiteral("/none.csv")));
     QVERIFY(!readScript(f.scripts()));
     const QString path = f.scripts() + QStringLiteral("/mein Prüfskript");
@@ -196,9 +230,17 @@ void TestScript::readerGrammarAndBadInput()
     QVERIFY(appendScriptFileLine(path, L("Special", "Back"), &error));
     auto read = readScript(path);
     QVERIFY(read->size() == 2 && read->at(0).Value == big && read->at(1).Object == "Back");
+    QCOMPARE(streamed(path), *read);
     writeBytes(path, "\"Web\",\"" + big.toLatin1());
     read = readScript(path);
     QVERIFY(read->size() == 1 && read->at(0).Object == big);
+    QCOMPARE(streamed(path), *read);
+    // Whether a file holds anything the player knows.
+    QVERIFY(!holdsKnownStep(path + QStringLiteral("-missing")));
+    writeBytes(path, "Note,a\r\n\"web \",b\r\n");
+    QVERIFY(!holdsKnownStep(path));
+    writeBytes(path, "Note,a\r\nsPeCiAl,Back\r\n");
+    QVERIFY(holdsKnownStep(path));
 
     // Type and the special commands ignore letter case.
     QCOMPARE(lineType(L("wEB")), LineType::Web);
@@ -224,9 +266,28 @@ void TestScript::newDiscardsWorkingCopy()
     QCOMPARE(e.events(), QString());
     QCOMPARE(e.win.CmdRecord->property("picture").toString(), QStringLiteral("record-off.bmp"));
     QCOMPARE(e.win.CmdPlay->property("picture").toString(), QStringLiteral("play-off.bmp"));
-    QCOMPARE(e.k.g.gLogFile, QStringLiteral("/logs/login_x.log"));
     e.win.mnuFileNew->trigger(); // no working copy: nothing to complain about
     QVERIFY(e.d.shown.isEmpty());
+
+    // What is recorded after New is not the old script: its runs are not
+    // logged into the old script's log but into one of their own.
+    QCOMPARE(e.k.g.gLogFile, QString());
+    e.k.DoPlay();
+    e.k.CmdStop_Click();
+    const QString untitled = e.f.logs() + QStringLiteral("/untitled_2005-12-09-143005.log");
+    QCOMPARE(e.k.g.gLogFile, untitled);
+    WriteLog(e.k, 1, QStringLiteral("first\r\n"));
+    e.k.DoPlay(); // the same unsaved script again: the same log
+    e.k.CmdStop_Click();
+    WriteLog(e.k, 1, QStringLiteral("second\r\n"));
+    QCOMPARE(bytesOf(untitled), QByteArray("Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"));
+    // After New, a new log, even in the same second.
+    e.win.mnuFileNew->trigger();
+    e.k.DoPlay();
+    e.k.CmdStop_Click();
+    WriteLog(e.k, 1, QStringLiteral("third\r\n"));
+    QCOMPARE(e.k.g.gLogFile, e.f.logs() + QStringLiteral("/untitled_2005-12-09-143005_2.log"));
+    QCOMPARE(bytesOf(e.k.g.gLogFile), QByteArray("Step: 1, =>third\r\n\r\n"));
 }
 
 void TestScript::openListsAndNamesLog()
@@ -412,6 +473,19 @@ void TestScript::logEntriesWindowAndFile()
     QCOMPARE(bytesOf(e.f.logs() + QStringLiteral("/login_2005-12-09-143006.log")),
              QByteArray("Step:-1, => **** TEST COMPLETE - PASSED ****\r\n"));
 
+    // Another Kestrel, started in the same second with the same script, has
+    // its log already: this one writes to a file of its own beside it.
+    const QString theirs = e.f.logs() + QStringLiteral("/login_2005-12-09-143007.log");
+    writeBytes(theirs, "theirs\r\n");
+    ScriptClock::now = [] { return kOpenTime.addSecs(2); };
+    e.k.Open_File(script);
+    WriteLog(e.k, 1, QStringLiteral("mine\r\n"));
+    WriteLog(e.k, 2, QStringLiteral("mine\r\n"));
+    QCOMPARE(bytesOf(theirs), QByteArray("theirs\r\n"));
+    QCOMPARE(e.k.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143007_2.log"));
+    QCOMPARE(bytesOf(e.k.g.gLogFile),
+             QByteArray("Step: 1, =>mine\r\n\r\nStep: 2, =>mine\r\n\r\n"));
+
     // A log file that cannot be written: noted once per run, never a dialog.
     e.k.g.gLogFile = e.f.root() + QStringLiteral("/no such folder/x.log");
     win->log->clear();
@@ -430,6 +504,23 @@ void TestScript::logEntriesWindowAndFile()
         QCOMPARE(lines[i + 3], QStringLiteral("Step: 2, =>failed"));
     }
     QVERIFY(e.d.shown.isEmpty());
+}
+
+void TestScript::unknownStepTypesAreSkipped()
+{
+    // Lines of a type the player does not know do nothing, and the log says
+    // so instead of "passed".
+    Env e;
+    writeBytes(e.k.g.gTempFile, "\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
+    e.k.g.gMode = QStringLiteral("play");
+    e.k.Timer1_Timer();
+    e.k.Timer1_Timer();
+    const QString log = e.k.frmLog()->log->toPlainText();
+    QCOMPARE(log.count(QStringLiteral("=>skipped - unknown step type")), 2);
+    QVERIFY(log.contains(QStringLiteral("Step: 2, =>Type=xyz, Object=")));
+    QVERIFY(!log.contains(QStringLiteral("passed\n")));
+    QVERIFY(log.endsWith(QStringLiteral(" **** TEST COMPLETE - PASSED ****")));
+    e.k.Timer1.stop();
 }
 
 QTEST_MAIN(TestScript)

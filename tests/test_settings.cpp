@@ -51,7 +51,7 @@ void TestSettings::saveThenLoadRoundTrips()
     g.gDftDir = QStringLiteral("/x/");
     g.gDftImgDir = QStringLiteral("/y");
     g.gDftLogDir = QString::fromUtf8("/z/\xc3\xa9t\xc3\xa9");
-    SaveSettings(g);
+    QVERIFY(SaveSettings(g));
     QVERIFY(QFile::exists(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName())));
     Globals back;
     LoadSettings(back);
@@ -61,6 +61,26 @@ void TestSettings::saveThenLoadRoundTrips()
     QCOMPARE(back.gDftLogDir, g.gDftLogDir);
     QSettings raw(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName()), QSettings::IniFormat);
     QCOMPARE(raw.value(QStringLiteral("globals/gDftImgDir")).toString(), QStringLiteral("/y"));
+
+    // A store that cannot be written is no success: its folder is a file.
+    const QString storeDir = f.config() + QLatin1Char('/') + settingsApplicationName();
+    QVERIFY(QDir(storeDir).removeRecursively());
+    QFile blocker(storeDir);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QString error;
+    QVERIFY(!SaveSettings(g, &error));
+    QVERIFY(error.contains(QStringLiteral("cannot be written")));
+
+    // The folder dialog's Save tells the user; the folders serve this session.
+    ScriptedDialogs d;
+    FolderCheck check(d, nullptr);
+    d.expect(QStringLiteral("message"));
+    Globals session;
+    QVERIFY(!check.save(session, f.scripts(), f.images(), f.logs()));
+    QVERIFY(d.allAnswered());
+    QVERIFY(d.shown.last().contains(QStringLiteral("settings could not be saved")));
+    QCOMPARE(session.gDftLogDir, f.logs());
 }
 
 void TestSettings::workingCopyFollowsEnvironment()

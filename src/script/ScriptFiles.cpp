@@ -103,6 +103,7 @@ void Kestrel::mnuFileNew_Click()
     g.gMode.clear();
     // What is recorded next is another script: its runs get a log of their own.
     g.gLogFile.clear();
+    ownedLogFile.clear();
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     if (m_view)

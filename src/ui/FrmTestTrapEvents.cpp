@@ -184,11 +184,7 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
                             wbMyBrowser->x() - FrmAutomation->geometry().right() - 1,
                             wbMyBrowser->height());
 
-    // Every caption whole in the font it is shown in.
-    for (QWidget *control : std::initializer_list<QWidget *>{
-             chkSilent, ChkWindowsEvent, Label3, Label2, Label1, CmdGo, CmdBack, CmdBrowserStop,
-             CmdClose})
-        fitCaption(control);
+
     auto *stack = new QGridLayout(wbMyBrowser);
     stack->setContentsMargins(0, 0, 0, 0);
     auto *element0 = new BrowserElement(0, wbMyBrowser);
@@ -212,8 +208,11 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     connect(CmdSnapshot, &QPushButton::clicked, &m_k, &Kestrel::CmdSnapshot_Click);
     connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::CmdCheck_Click);
     // Check mode shows until the check is taken: the button stays down.
+    // Every command may change the mode; its sign follows once it has run.
     CmdCheck->setCheckable(true);
-    connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::showModeSigns);
+    for (QPushButton *b : {CmdRecord, CmdPlay, CmdStop, CmdManual, CmdSnapshot, CmdCheck})
+        connect(b, &QPushButton::clicked, &m_k, &Kestrel::showModeSigns);
+    connect(mnuFileNew, &QAction::triggered, &m_k, &Kestrel::showModeSigns);
     connect(ChkWindowsEvent, &QCheckBox::clicked, &m_k, &Kestrel::ChkWindowsEvent_Click);
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
@@ -377,6 +376,11 @@ void FrmTestTrapEvents::resizeEvent(QResizeEvent *event)
 
 void FrmTestTrapEvents::showEvent(QShowEvent *event)
 {
+    // Every caption whole in the font it is shown in, known once polished.
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             chkSilent, ChkWindowsEvent, LblMouse, Label3, Label2, Label1, CmdGo, CmdBack,
+             CmdBrowserStop, CmdClose})
+        fitCaption(control);
     QMainWindow::showEvent(event);
     m_k.Form_Activate();
 }
