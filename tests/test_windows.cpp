@@ -1,0 +1,367 @@
+// The windows under a real X server with a window manager, driven by real X
+// input (XTest through xdotool). The group starts its own Xvfb and openbox
+// and is skipped when they are not installed.
+#include "TestEnv.h"
+#include "ScriptedDialogs.h"
+
+#include "app/Kestrel.h"
+#include "platform/HookManager.h"
+#include "script/ScriptWriter.h"
+#include "settings/Settings.h"
+#include "ui/FrmLog.h"
+#include "ui/FrmTestTrapEvents.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+pid_t g_xvfb = 0;
+pid_t g_wm = 0;
+QString g_skip;
+
+// Starts a helper that dies with this process; its output is dropped except
+// for the file descriptor keepFd.
+pid_t spawn(const QList<QByteArray> &args, int keepFd = -1)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    const int null = open("/dev/null", O_RDWR);
+    for (int fd : {0, 1, 2}) {
+        if (fd != keepFd)
+            dup2(null, fd);
+    }
+    std::vector<char *> argv;
+    for (const QByteArray &a : args)
+        argv.push_back(const_cast<char *>(a.constData()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+// Xvfb on a free display it picks itself, then openbox on it.
+void startX()
+{
+    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xmessage", "xprop"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+            g_skip = QStringLiteral("%1 is not installed (apt-get install xvfb xauth xdotool "
+                                    "openbox x11-utils); the real-window tests need it")
+                         .arg(QLatin1String(tool));
+            return;
+        }
+    }
+    int fds[2];
+    if (pipe(fds) != 0) {
+        g_skip = QStringLiteral("no pipe for Xvfb's display number");
+        return;
+    }
+    g_xvfb = spawn({"Xvfb", "-displayfd", QByteArray::number(fds[1]), "-screen", "0",
+                    "1280x1024x24", "-nolisten", "tcp"},
+                   fds[1]);
+    close(fds[1]);
+    QByteArray number;
+    pollfd p{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&p, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.isEmpty()) {
+        g_skip = QStringLiteral("Xvfb did not start");
+        return;
+    }
+    qputenv("DISPLAY", ":" + number);
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    g_wm = spawn({"openbox"});
+}
+
+// Runs a command while this process goes on handling its windows' events;
+// its standard output, or a null string when it failed.
+QString run(const QString &program, const QStringList &args, int timeoutMs = 30000)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return QString();
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QString();
+    return QString::fromLocal8Bit(p.readAllStandardOutput()) + QLatin1Char(' ');
+}
+
+bool xdo(const QStringList &args)
+{
+    return !run(QStringLiteral("xdotool"), args).isNull();
+}
+
+QString id(const QWidget *w)
+{
+    return QString::number(w->winId());
+}
+
+// Moves the real pointer to the middle of w.
+bool pointAt(const QWidget *w, QPoint offset = {})
+{
+    const QPoint g = w->mapToGlobal(w->rect().center() + offset);
+    return xdo({QStringLiteral("mousemove"), QString::number(g.x()), QString::number(g.y())});
+}
+
+bool activate(const QWidget *w)
+{
+    return xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id(w)});
+}
+
+} // namespace
+
+class TestWindows : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain()
+    {
+        startX();
+        if (!g_skip.isEmpty())
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("KESTREL_STEP_INTERVAL_MS", "100");
+        initTestEnvironment();
+    }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void aboutThenExitEndsTheProgram();
+    void logWindowStaysAboveAndFollows();
+    void mouseHookAndMenusAcrossWindows();
+};
+
+void TestWindows::initTestCase()
+{
+    if (!g_skip.isEmpty())
+        QSKIP(qPrintable(g_skip));
+    // The window manager is up once it has announced itself on the root.
+    QTRY_VERIFY_WITH_TIMEOUT(run(QStringLiteral("xprop"),
+                                 {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                                 .contains(QLatin1String("window id")),
+                             30000);
+}
+
+void TestWindows::cleanupTestCase()
+{
+    for (pid_t pid : {g_wm, g_xvfb}) {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+}
+
+void TestWindows::aboutThenExitEndsTheProgram()
+{
+    // The program itself, as a user starts it: Help > About, OK, File > Exit,
+    // all with the keyboard's access keys.
+    TestFolders f;
+    QSettings s(f.config() + QStringLiteral("/kestrel/kestrel.ini"), QSettings::IniFormat);
+    s.setValue(QStringLiteral("globals/gDftDir"), f.scripts());
+    s.setValue(QStringLiteral("globals/gDftImgDir"), f.images());
+    s.setValue(QStringLiteral("globals/gDftLogDir"), f.logs());
+    s.sync();
+    QProcess kestrel;
+    kestrel.start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {QString()});
+    const QString main = run(QStringLiteral("xdotool"),
+                             {QStringLiteral("search"), QStringLiteral("--sync"),
+                              QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                              QStringLiteral("^Tarn Kestrel")},
+                             120000)
+                             .trimmed();
+    QVERIFY2(!main.isEmpty(), "the main window did not show");
+    QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), main}));
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+h"), QStringLiteral("a")}));
+    const QStringList about = {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                               QStringLiteral("--name"), QStringLiteral("^About Kestrel$")};
+    QTRY_VERIFY_WITH_TIMEOUT(xdo(about), 30000);
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Return")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!xdo(about), 30000);
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f"), QStringLiteral("x")}));
+    QTRY_COMPARE_WITH_TIMEOUT(kestrel.state(), QProcess::NotRunning, 60000);
+    QCOMPARE(kestrel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(kestrel.exitCode(), 0);
+    QCOMPARE(kestrel.readAllStandardError(), QByteArray());
+}
+
+void TestWindows::logWindowStaysAboveAndFollows()
+{
+    TestFolders f;
+    f.writeSettings();
+    ScriptedDialogs d;
+    Kestrel k(d);
+    FrmTestTrapEvents win(k);
+    QVERIFY(k.Form_Load());
+    QTRY_VERIFY_WITH_TIMEOUT(win.isMaximized() && win.isActiveWindow(), 30000);
+
+    // A run of 32 steps: the log shows over the maximized main window, the
+    // main window keeps the focus, and the log follows the newest line.
+    QFile working(k.g.gTempFile);
+    QVERIFY(working.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 32; ++i)
+        working.write("\"Note\",\"step\",\"\",\"\",\"\",\"\"\r\n");
+    working.close();
+    // Started with a click on Play, and the user clicks into the main window
+    // while it runs: the log stays in sight all the same.
+    QVERIFY(pointAt(win.CmdPlay));
+    QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    FrmLog *log = k.frmLog();
+    QTRY_VERIFY_WITH_TIMEOUT(log->isVisible() && log->log->toPlainText().contains("Step: 3,"), 30000);
+    QTRY_VERIFY(win.isActiveWindow());
+    QWidget *target = win.TxtURL;
+    for (QWidget *w : {static_cast<QWidget *>(win.TxtURL), static_cast<QWidget *>(win.TxtEvents)}) {
+        if (!log->frameGeometry().contains(w->mapToGlobal(w->rect().center())))
+            target = w;
+    }
+    QVERIFY(pointAt(target));
+    QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    QTRY_VERIFY(target->hasFocus());
+    QVERIFY(pointAt(log->log->viewport()));
+    QTRY_VERIFY_WITH_TIMEOUT(log->log->viewport()->underMouse(), 30000);
+    QVERIFY(win.isActiveWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(log->log->toPlainText().contains("TEST COMPLETE"), 60000);
+    QScrollBar *logBar = log->log->verticalScrollBar();
+    QVERIFY(logBar->maximum() > 0);
+    QTRY_COMPARE(logBar->value(), logBar->maximum());
+
+    // The Automation box follows recorded lines too, unless the user has
+    // scrolled up to read.
+    QVERIFY(activate(&win));
+    k.g.gMode = QStringLiteral("record");
+    for (int i = 0; i < 60; ++i)
+        AppendScriptLine(k, "Special", "Back", "", "", QString::number(i), "");
+    QScrollBar *eventsBar = win.TxtEvents->verticalScrollBar();
+    QVERIFY(eventsBar->maximum() > 0);
+    QCOMPARE(eventsBar->value(), eventsBar->maximum());
+    eventsBar->setValue(0);
+    AppendScriptLine(k, "Special", "Back", "", "", "more", "");
+    QCOMPARE(eventsBar->value(), 0);
+
+    // The user widens the Automation box by dragging its edge.
+    QWidget *edge = win.findChild<QWidget *>(QStringLiteral("automationSplitter"));
+    QVERIFY(edge);
+    const int frameWidth = win.FrmAutomation->width();
+    const int browserLeft = win.wbMyBrowser->x();
+    QVERIFY(pointAt(edge));
+    QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
+                 QStringLiteral("0")}));
+    QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
+                 QStringLiteral("0")}));
+    QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    QTRY_VERIFY(win.FrmAutomation->width() >= frameWidth + 100);
+    QCOMPARE(win.wbMyBrowser->x() - browserLeft, win.FrmAutomation->width() - frameWidth);
+    QCOMPARE(win.wbMyBrowser->geometry().right(), win.centralWidget()->width() - 2);
+    k.g.gMode.clear();
+
+    // Exit with the log open ends the program: no window is left open, so
+    // the application's last window has closed.
+    QVERIFY(log->isVisible());
+    win.MnuExit->trigger();
+    QTRY_VERIFY(!win.isVisible());
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+}
+
+void TestWindows::mouseHookAndMenusAcrossWindows()
+{
+    TestFolders f;
+    f.writeSettings();
+    ScriptedDialogs d;
+    Kestrel k(d);
+    FrmTestTrapEvents win(k);
+    QVERIFY(k.Form_Load());
+    QTRY_VERIFY_WITH_TIMEOUT(win.isMaximized() && win.isActiveWindow(), 30000);
+    HookManager &hooks = HookManager::instance();
+
+    // Alt+F opens the File menu.
+    QMenu *file = win.findChild<QMenu *>(QStringLiteral("mnuFile"));
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
+    QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
+    QTRY_VERIFY(!file->isVisible());
+
+    // Also after the Alt key has taken a check.
+    k.g.gMode = QStringLiteral("record");
+    win.CmdCheck->click();
+    QVERIFY(win.CmdCheck->isChecked());
+    QVERIFY(pointAt(win.wbMyBrowser));
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt")}));
+    QTRY_VERIFY_WITH_TIMEOUT(k.g.gMode != QLatin1String("check"), 30000);
+    QVERIFY(!win.CmdCheck->isChecked());
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
+    QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
+    QTRY_VERIFY(!file->isVisible());
+
+    // Mouse recording: the main window, another program's window, then the
+    // Playback Log. The main window has lost the activation to the log in
+    // the end: the hook goes, and a click in the log is no page press.
+    win.ChkWindowsEvent->click();
+    QVERIFY(hooks.isInstalled(&k, HookManager::Mouse));
+    FrmLog *log = k.frmLog();
+    for (int i = 0; i < 40; ++i)
+        log->appendText(QStringLiteral("Step: %1, =>passed\n").arg(i));
+    log->move(700, 500); // over the browser, where presses are page presses
+    log->show();
+    QTRY_VERIFY(log->isVisible());
+    QVERIFY(activate(&win));
+    QTRY_VERIFY(win.isActiveWindow());
+    QProcess other;
+    other.start(QStringLiteral("xmessage"), {QStringLiteral("-name"), QStringLiteral("otherprogram"),
+                                             QStringLiteral("another program")});
+    const QString otherId = run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--sync"),
+                                 QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
+                                 QStringLiteral("otherprogram")})
+                                .trimmed();
+    QVERIFY(!otherId.isEmpty());
+    QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherId}));
+    QTRY_VERIFY(QApplication::activeWindow() == nullptr);
+    QVERIFY(hooks.isInstalled(&k, HookManager::Mouse)); // another program does not count
+    QVERIFY(activate(log));
+    QTRY_VERIFY(log->isActiveWindow());
+    QTRY_VERIFY(!hooks.isInstalled(&k, HookManager::Mouse));
+    QVERIFY(win.ChkWindowsEvent->isChecked());
+    const QString before = win.TxtEvents->toPlainText();
+    log->log->moveCursor(QTextCursor::Start);
+    QVERIFY(pointAt(log->log->viewport()));
+    QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    // The log has the press (it moved its cursor); the hook would have seen
+    // it first.
+    QTRY_VERIFY(log->log->textCursor().position() > 0);
+    QCOMPARE(win.TxtEvents->toPlainText(), before);
+    other.kill();
+    other.waitForFinished();
+    k.g.gMode.clear();
+}
+
+QTEST_MAIN(TestWindows)
+#include "test_windows.moc"
