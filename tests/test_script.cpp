@@ -337,6 +337,17 @@ void TestScript::openListsAndNamesLog()
     writeBytes(script, QByteArray());
     e.k.Open_File(script);
     QVERIFY(bytesOf(e.k.g.gTempFile).isEmpty() && e.events().isEmpty());
+
+    // A script of megabytes is copied whole but listed only as far as a
+    // person reads, saying how much is left out.
+    const QByteArray many = QByteArray("\"Note\",\"n\",\"\",\"\",\"") + QByteArray(200, 'z')
+                            + "\",\"\"\r\n";
+    writeBytes(script, many.repeated(20000));
+    e.k.Open_File(script);
+    QCOMPARE(bytesOf(e.k.g.gTempFile).size(), many.size() * 20000);
+    QVERIFY(e.events().size() < 1200 * 1000);
+    QVERIFY(e.events().startsWith(QStringLiteral("n,,") + QString(200, QLatin1Char('z'))));
+    QVERIFY(e.events().endsWith(QStringLiteral(" of the script's 20000 lines are not listed here\n")));
     QVERIFY(e.d.unexpected.isEmpty());
 }
 

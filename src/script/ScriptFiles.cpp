@@ -152,14 +152,30 @@ void Kestrel::Open_File(const QString &fnam)
     ScriptStream stream(g.gTempFile);
     if (!stream.open())
         return;
+    // The box is a display only: a script of many megabytes is listed as
+    // far as a person would read, so it does not cost memory many times its
+    // size, and the box says how much is left out.
+    constexpr qsizetype kListed = 1024 * 1024;
     QString listing;
+    qsizetype shown = 0;
+    int lines = 0, left = 0;
     while (const std::optional<ScriptLine> line = stream.next()) {
+        ++lines;
+        if (shown > kListed) {
+            ++left;
+            continue;
+        }
         listing += storedDisplayForm(*line);
         if (listing.size() > 64 * 1024) {
+            shown += listing.size();
             m_view->appendEvents(listing);
             listing.clear();
         }
     }
+    if (left > 0)
+        listing += QStringLiteral("... %1 more of the script's %2 lines are not listed here\r\n")
+                       .arg(left)
+                       .arg(lines);
     m_view->appendEvents(listing);
 }
 
