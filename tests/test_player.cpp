@@ -611,11 +611,13 @@ void TestPlayer::commandLineRun()
         settings.setValue(u"globals/gDftImgDir"_qs, s.f.images());
         settings.setValue(u"globals/gDftLogDir"_qs, s.f.logs());
     }
-    // A script that cannot be opened is reported, not waited on nor played.
-    env.insert(u"tmp"_qs, s.f.root() + u"/missing"_qs);
-    QCOMPARE(run({s.open()}, u"unopened.csv"_qs), 2);
-    QVERIFY2(errors.contains("cannot be copied to the working copy"), errors.constData());
-    env.insert(u"tmp"_qs, s.f.temp());
+    // A run whose private working copy cannot be made is reported, not
+    // waited on nor played.
+    const QProcessEnvironment before = env;
+    env.insert(u"TMPDIR"_qs, s.f.root() + u"/missing"_qs);
+    QCOMPARE(run({s.open()}, u"unopened.csv"_qs), 3);
+    QVERIFY2(errors.contains("no private temporary folder"), errors.constData());
+    env = before;
     QCOMPARE(run({s.open(), special(u"Manual"_qs, u"Look at it"_qs),
                   web(u"Next page"_qs, u"A"_qs, u"onclick"_qs)},
                  u"good.csv"_qs),

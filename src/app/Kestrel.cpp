@@ -116,10 +116,13 @@ bool Kestrel::Form_Load()
     // unattended run has a working copy of its own and leaves the shared one
     // of the interactive program alone.
     if (unattended()) {
-        m_privateFolder = std::make_unique<QTemporaryDir>();
-        if (!m_privateFolder->isValid()) {
+        const QString temp = temporaryFolder();
+        m_privateFolder = std::make_unique<QTemporaryDir>(
+            temp.isEmpty() ? QString() : temp + QStringLiteral("/kestrel-XXXXXX"));
+        if (temp.isEmpty() || !m_privateFolder->isValid()) {
             std::fprintf(stderr, "kestrel: no private temporary folder for the working copy: %s\n",
-                         qPrintable(m_privateFolder->errorString()));
+                         temp.isEmpty() ? "the temporary folder (TMPDIR) does not exist"
+                                        : qPrintable(m_privateFolder->errorString()));
             exitCode = 3;
             return false;
         }
@@ -132,6 +135,9 @@ bool Kestrel::Form_Load()
     const bool foldersMissing =
         g.gDftLogDir.isEmpty() || g.gDftDir.isEmpty() || g.gDftImgDir.isEmpty();
     if (foldersMissing && unattended()) {
+        std::fputs("kestrel: the default folders for scripts, images and logs are not set; "
+                   "start Kestrel once without a script to set them.\n",
+                   stderr);
         exitCode = 3;
         return false;
     }

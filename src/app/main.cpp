@@ -64,13 +64,9 @@ int main(int argc, char *argv[])
     int rc = 0;
     {
         FrmTestTrapEvents window(k);
-        if (!k.Form_Load()) {
-            if (k.exitCode == 3)
-                std::fputs("kestrel: the default folders for scripts, images and logs are not "
-                           "set; start Kestrel once without a script to set them.\n",
-                           stderr);
+        // Form_Load has said why when it stops the program.
+        if (!k.Form_Load())
             return k.exitCode;
-        }
         k.startCommandLineRun();
         // A run may already have ended inside the start-up's waits.
         if (!k.commandLineRunEnded)

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QWebEngineUrlScheme>
 #include <QtGlobal>
@@ -32,9 +34,14 @@ std::unique_ptr<QTemporaryDir> &configFolder()
 
 QString offscreenConfigFile()
 {
+    QString temp = qEnvironmentVariable("TMPDIR");
+    if (temp.isEmpty())
+        temp = QStringLiteral("/tmp");
+    if (!QFileInfo(temp).isDir())
+        return QString();
     auto &dir = configFolder();
     if (!dir)
-        dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kestrel-XXXXXX"));
+        dir = std::make_unique<QTemporaryDir>(temp + QStringLiteral("/kestrel-XXXXXX"));
     if (!dir->isValid())
         return QString();
     const QString path = dir->filePath(QStringLiteral("offscreen.json"));
@@ -88,6 +95,10 @@ void prepareChromiumEnvironment()
                                            | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     }
+
+    // The engine's list of its switches, at every start, is for debugging.
+    if (!debugOutput())
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
 
     // The error output is Kestrel's own: Qt's and Chromium's messages (which
     // reach it through Qt) only on request.

@@ -349,7 +349,7 @@ void Kestrel::Timer1_Timer()
             outcome = checkStep(*this, line.Object, line.TagName, stored.Value, stored.Value2);
         else if (type == QLatin1String("web"))
             outcome = webStep(*this, line, value, value2);
-        else
+        else if (at.record)
             skipped = true; // does nothing, and must not look as if it passed
     }
 

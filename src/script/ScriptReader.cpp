@@ -261,8 +261,14 @@ std::optional<QVector<ScriptLine>> readScript(const QString &path)
 
 std::optional<ScriptLine> readScriptRecord(const QString &path, int n)
 {
-    const ScriptRecordAt at = readRecordAt(path, n);
-    return at.record;
+    ScriptStream stream(path);
+    if (n < 1 || !stream.open())
+        return std::nullopt;
+    for (int i = 1; i < n; ++i) {
+        if (!stream.next())
+            return std::nullopt;
+    }
+    return stream.next();
 }
 
 ScriptRecordAt readRecordAt(const QString &path, int n)
@@ -275,10 +281,9 @@ ScriptRecordAt readRecordAt(const QString &path, int n)
         std::optional<ScriptLine> rec = stream.next();
         if (!rec)
             break;
-        if (i == n)
-            at.record = std::move(rec);
+        at.record = std::move(rec);
     }
-    if (at.record)
+    if (at.record && n >= 1)
         at.more = stream.next().has_value();
     at.error = stream.errorString();
     at.readable = at.error.isEmpty();

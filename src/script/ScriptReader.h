@@ -60,12 +60,13 @@ private:
 };
 
 // What the player reads at a tick: record n (from 1) of the script and
-// whether another record follows it.
+// whether another record follows it. A script with fewer records gives its
+// last one, as reading up to record n leaves it.
 struct ScriptRecordAt
 {
     bool readable = false;
     QString error;                    // why the file could not be read
-    std::optional<ScriptLine> record; // nothing when there are fewer than n
+    std::optional<ScriptLine> record; // nothing only when there is no record
     bool more = false;
 };
 // Reads the file afresh up to record n + 1, streaming. The one place where

@@ -54,6 +54,14 @@ QString workingCopyPath()
     return dir + QStringLiteral("/tarn_a_s.csv");
 }
 
+QString temporaryFolder()
+{
+    QString dir = qEnvironmentVariable("TMPDIR");
+    if (dir.isEmpty())
+        dir = QStringLiteral("/tmp");
+    return QFileInfo(dir).isDir() ? dir : QString();
+}
+
 void LoadSettings(Globals &g, const QString &workingCopy)
 {
     QSettings s = store();

@@ -10,6 +10,10 @@ struct Globals;
 // else "temp" (either letter case), else TMPDIR, else /tmp.
 QString workingCopyPath();
 
+// The system's folder for temporary files (TMPDIR, else /tmp); empty when it
+// is not an existing folder.
+QString temporaryFolder();
+
 // Also names the working copy and deletes what an earlier run left there.
 void LoadSettings(Globals &g, const QString &workingCopy = workingCopyPath());
 // False, with the reason in errorText, when the store could not be written.
