@@ -215,6 +215,7 @@ void Kestrel::Form_QueryUnload()
         m_frmLog->close();
     if (m_frmFolders)
         m_frmFolders->close();
+    emit mainWindowClosed();
 }
 
 void Kestrel::closedown()

@@ -164,6 +164,8 @@ public:
 signals:
     // The main window must close (end of a command-line run, Exit).
     void closeRequested();
+    // The main window has closed: the program ends with it.
+    void mainWindowClosed();
 
 private:
     void fitBrowser();

@@ -64,6 +64,9 @@ int main(int argc, char *argv[])
     int rc = 0;
     {
         FrmTestTrapEvents window(k);
+        // Ended with its main window, not only when Qt finds no window left.
+        QObject::connect(&k, &Kestrel::mainWindowClosed, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
         // Form_Load has said why when it stops the program.
         if (!k.Form_Load())
             return k.exitCode;
