@@ -35,6 +35,9 @@
 
 namespace {
 
+// Generous: the machine may be busy with other work.
+constexpr int kWait = 30000;
+
 pid_t g_xvfb = 0;
 pid_t g_wm = 0;
 QString g_skip;
@@ -242,7 +245,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
     QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
     FrmLog *log = k.frmLog();
     QTRY_VERIFY_WITH_TIMEOUT(log->isVisible() && log->log->toPlainText().contains("Step: 3,"), 30000);
-    QTRY_VERIFY(win.isActiveWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(win.isActiveWindow(), kWait);
     QWidget *target = win.TxtURL;
     for (QWidget *w : {static_cast<QWidget *>(win.TxtURL), static_cast<QWidget *>(win.TxtEvents)}) {
         if (!log->frameGeometry().contains(w->mapToGlobal(w->rect().center())))
@@ -250,14 +253,14 @@ void TestWindows::logWindowStaysAboveAndFollows()
     }
     QVERIFY(pointAt(target));
     QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
-    QTRY_VERIFY(target->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(target->hasFocus(), kWait);
     QVERIFY(pointAt(log->log->viewport()));
     QTRY_VERIFY_WITH_TIMEOUT(log->log->viewport()->underMouse(), 30000);
     QVERIFY(win.isActiveWindow());
     QTRY_VERIFY_WITH_TIMEOUT(log->log->toPlainText().contains("TEST COMPLETE"), 60000);
     QScrollBar *logBar = log->log->verticalScrollBar();
     QVERIFY(logBar->maximum() > 0);
-    QTRY_COMPARE(logBar->value(), logBar->maximum());
+    QTRY_COMPARE_WITH_TIMEOUT(logBar->value(), logBar->maximum(), kWait);
 
     // The Automation box follows recorded lines too, unless the user has
     // scrolled up to read.
@@ -284,7 +287,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
     QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
                  QStringLiteral("0")}));
     QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
-    QTRY_VERIFY(win.FrmAutomation->width() >= frameWidth + 100);
+    QTRY_VERIFY_WITH_TIMEOUT(win.FrmAutomation->width() >= frameWidth + 100, kWait);
     QCOMPARE(win.wbMyBrowser->x() - browserLeft, win.FrmAutomation->width() - frameWidth);
     QCOMPARE(win.wbMyBrowser->geometry().right(), win.centralWidget()->width() - 2);
     k.g.gMode.clear();
@@ -293,7 +296,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
     // the application's last window has closed.
     QVERIFY(log->isVisible());
     win.MnuExit->trigger();
-    QTRY_VERIFY(!win.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!win.isVisible(), kWait);
     for (QWidget *w : QApplication::topLevelWidgets())
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
 }
@@ -314,7 +317,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
     QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
-    QTRY_VERIFY(!file->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
 
     // Also after the Alt key has taken a check.
     k.g.gMode = QStringLiteral("record");
@@ -327,7 +330,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
     QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
-    QTRY_VERIFY(!file->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
 
     // Mouse recording: the main window, another program's window, then the
     // Playback Log. The main window has lost the activation to the log in
@@ -339,9 +342,9 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
         log->appendText(QStringLiteral("Step: %1, =>passed\n").arg(i));
     log->move(700, 500); // over the browser, where presses are page presses
     log->show();
-    QTRY_VERIFY(log->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(log->isVisible(), kWait);
     QVERIFY(activate(&win));
-    QTRY_VERIFY(win.isActiveWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(win.isActiveWindow(), kWait);
     QProcess other;
     other.start(QStringLiteral("xmessage"), {QStringLiteral("-name"), QStringLiteral("otherprogram"),
                                              QStringLiteral("another program")});
@@ -352,11 +355,11 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
                                 .trimmed();
     QVERIFY(!otherId.isEmpty());
     QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherId}));
-    QTRY_VERIFY(QApplication::activeWindow() == nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() == nullptr, kWait);
     QVERIFY(hooks.isInstalled(&k, HookManager::Mouse)); // another program does not count
     QVERIFY(activate(log));
-    QTRY_VERIFY(log->isActiveWindow());
-    QTRY_VERIFY(!hooks.isInstalled(&k, HookManager::Mouse));
+    QTRY_VERIFY_WITH_TIMEOUT(log->isActiveWindow(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!hooks.isInstalled(&k, HookManager::Mouse), kWait);
     QVERIFY(win.ChkWindowsEvent->isChecked());
     const QString before = win.TxtEvents->toPlainText();
     log->log->moveCursor(QTextCursor::Start);
@@ -364,7 +367,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
     // The log has the press (it moved its cursor); the hook would have seen
     // it first.
-    QTRY_VERIFY(log->log->textCursor().position() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(log->log->textCursor().position() > 0, kWait);
     QCOMPARE(win.TxtEvents->toPlainText(), before);
     other.kill();
     other.waitForFinished();
