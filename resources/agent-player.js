@@ -267,3 +267,85 @@
         }
     });
 })();
+
+// Page changes and the document's creation, for the player's waits and the
+// browser element's notifications. Kept in a block of its own.
+(function () {
+    'use strict';
+    const k = window.__kestrel;
+    if (!k)
+        return;
+    const TOKEN = '@@KESTREL_TOKEN@@';
+    // Taken before the page's own scripts run.
+    const consoleLog = console.log.bind(console);
+    const stringify = JSON.stringify;
+    const raf = window.requestAnimationFrame.bind(window);
+    const setTimer = window.setTimeout.bind(window);
+    const Observer = MutationObserver;
+    const observe = MutationObserver.prototype.observe;
+    const apply = Reflect.apply;
+    const attachShadow = Element.prototype.attachShadow;
+    const origin = performance.timeOrigin;
+
+    function send(ev) {
+        consoleLog(TOKEN + stringify({ ev: ev, t: origin }));
+    }
+    try {
+        k.define('playerWatchChanges', (on) => {
+            armed = !!on;
+            return changes;
+        });
+    } catch (e) {
+        return; // this document has it already
+    }
+
+    // The document exists: from now on it is shown and can be acted on,
+    // however long its scripts take to load.
+    send('doc');
+    // A move within the session history of this document.
+    window.addEventListener('popstate', () => send('pop'), true);
+
+    // Every change of the page counts; while the player waits for an element,
+    // each change is reported once it has been rendered (an animation frame;
+    // a document that renders no frames reports a little later instead).
+    let changes = 0;
+    let armed = false;
+    let pending = false;
+    function report() {
+        if (!pending)
+            return;
+        pending = false;
+        if (armed)
+            send('chg');
+    }
+    function changed() {
+        ++changes;
+        if (!armed || pending)
+            return;
+        pending = true;
+        raf(report);
+        setTimer(report, 100);
+    }
+    const options = { childList: true, subtree: true, attributes: true, characterData: true };
+    const observer = new Observer(changed);
+    apply(observe, observer, [document, options]);
+    // Trees inside shadow roots are not seen from the document.
+    if (typeof attachShadow === 'function') {
+        const wrapped = function attachShadow(init) {
+            const root = apply(attachShadow, this, [init]);
+            try {
+                apply(observe, observer, [root, options]);
+            } catch (e) {
+                // not observable
+            }
+            return root;
+        };
+        try {
+            Object.defineProperty(Element.prototype, 'attachShadow', {
+                value: wrapped, writable: true, configurable: true, enumerable: false,
+            });
+        } catch (e) {
+            // left as it is
+        }
+    }
+})();

@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+using namespace Qt::Literals::StringLiterals;
+
 // Navigation, the address bar, load progress and pop-ups in the main window,
 // on real pages over loopback. One main window serves every test.
 class TestBrowsing : public QObject
@@ -41,6 +43,8 @@ private slots:
     void pageDialogsThroughDialogs();
     void crashedRendererLeavesKestrelUsable();
     void mouseHookAroundNavigation();
+    void pageWithScriptsStillLoading();
+    void clientSideNavigation();
 
 private:
     QString url(const QString &path) const { return m_server->url(path).toString(); }
@@ -50,6 +54,9 @@ private:
         return fileForm({QStringLiteral("Special"), object, QString(), QString(), value, QString()});
     }
     void click(int element, const char *tag, const char *identity);
+    QVariant js(const QString &code);
+    // A real mouse click on the element with that id.
+    bool press(const QString &id);
 
     TestFolders *m_folders = nullptr;
     ScriptedDialogs m_dialogs;
@@ -111,6 +118,32 @@ void TestBrowsing::click(int element, const char *tag, const char *identity)
     const BrowserElement::Result found = b->findElement(QLatin1String(tag), QLatin1String(identity));
     QVERIFY2(found.ok && found.value.toInt() > 0, identity);
     QVERIFY(b->invoke(found.value.toInt(), QStringLiteral("Click")).ok);
+}
+
+QVariant TestBrowsing::js(const QString &code)
+{
+    QVariant result;
+    bool done = false;
+    m_k->browser()->page()->runJavaScript(code, [&](const QVariant &v) { result = v, done = true; });
+    waitUntil([&] { return done; }, 10000);
+    return result;
+}
+
+bool TestBrowsing::press(const QString &id)
+{
+    const QVariantList xy = js(QStringLiteral("(function () { const r = document.getElementById("
+                                              "'%1').getBoundingClientRect();"
+                                              " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+                                   .arg(id))
+                                .toList();
+    QWidget *input = m_k->browser()->focusProxy();
+    if (!input || xy.size() != 2)
+        return false;
+    const QPoint p(xy[0].toInt(), xy[1].toInt());
+    QTest::mouseMove(input, QPoint(-5, -5));
+    QTest::mouseMove(input, p);
+    QTest::mouseClick(input, Qt::LeftButton, {}, p);
+    return true;
 }
 
 void TestBrowsing::startupShowsHelpPage()
@@ -405,3 +438,110 @@ void TestBrowsing::mouseHookAroundNavigation()
 
 QTEST_MAIN(TestBrowsing)
 #include "test_browsing.moc"
+
+// A page is shown, and can be used, while an external script of it still
+// loads: it is reported and instrumented from then on, and what the tester
+// does on it is recorded after the line that opened it.
+void TestBrowsing::pageWithScriptsStillLoading()
+{
+    m_server->addHangingPath(QStringLiteral("/never.js"));
+    m_server->addPage(QStringLiteral("/loading.html"),
+                      "<!DOCTYPE html><html><body><button id=\"press\">Press</button>"
+                      "<script src=\"/never.js\"></script><p>Never parsed</p></body></html>");
+    QVERIFY(QTest::qWaitForWindowExposed(m_win));
+    m_k->g.gMode = QStringLiteral("record");
+    const QString address = url(QStringLiteral("/loading.html"));
+    const QString expected = line(QStringLiteral("URL"), address)
+                             + fileForm({QStringLiteral("Web"), QString(), QStringLiteral("BUTTON"), QStringLiteral("onclick"),
+                                         QStringLiteral("Press"), QString()});
+    // Go waits for the load, which never ends: the tester acts meanwhile,
+    // inside that wait, and then presses Stop.
+    bool instrumented = false, busy = false;
+    QString shown, recorded;
+    QTimer::singleShot(0, this, [&] {
+        instrumented = waitUntil(
+            [&] { return js(QStringLiteral("typeof document.onclick")) == "function"_L1; });
+        shown = m_win->TxtURL->text();
+        busy = m_k->browser()->Busy();
+        if (instrumented && press(QStringLiteral("press")))
+            waitUntil([&] { return lines() == expected; });
+        recorded = lines();
+        m_win->CmdBrowserStop->click();
+    });
+    m_win->TxtURL->setText(address);
+    m_win->CmdGo->click();
+    QVERIFY(instrumented);
+    QCOMPARE(shown, address);
+    QVERIFY(busy);
+    QCOMPARE(recorded, expected);
+    // Once stopped, the address is not recorded a second time.
+    QVERIFY(!m_k->browser()->Busy());
+    QCOMPARE(lines(), expected);
+    m_k->g.gMode.clear();
+}
+
+// The address box follows a page that changes its own address, and Back
+// over such an entry ends like any navigation.
+void TestBrowsing::clientSideNavigation()
+{
+    // Pushed entries count in the history only when the user made them.
+    m_server->addPage(QStringLiteral("/spa.html"),
+                      "<!DOCTYPE html><html><body><p id=\"view\">home</p>"
+                      "<button id=\"orders\" onclick=\"go('/orders')\">Orders</button>"
+                      "<button id=\"order\" onclick=\"history.replaceState({}, '', '/orders/7');"
+                      " show()\">Order 7</button><a id=\"notes\" href=\"#notes\">Notes</a>"
+                      "<button id=\"details\" onclick=\"history.pushState({details: 1}, '');"
+                      " show()\">Details</button><script>"
+                      "function show() { document.getElementById('view').textContent ="
+                      " location.pathname + location.hash + (history.state && history.state.details"
+                      " ? ' details' : ''); }"
+                      "addEventListener('popstate', show); addEventListener('hashchange', show);"
+                      "function go(path) { history.pushState({}, '', path); show(); }"
+                      "</script></body></html>");
+    QVERIFY(QTest::qWaitForWindowExposed(m_win));
+    m_k->GoToPage(url(QStringLiteral("/spa.html")));
+    BrowserElement *b = m_k->browser();
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/spa.html")));
+    QSignalSpy complete(b, &BrowserElement::NavigateComplete2);
+    const int document = b->documentSerial();
+
+    QVERIFY(press(QStringLiteral("orders")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders")), 10000);
+    QVERIFY(press(QStringLiteral("order")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders/7")), 10000);
+    QVERIFY(press(QStringLiteral("notes")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders/7#notes")), 10000);
+    QVERIFY(press(QStringLiteral("details")));
+    QVERIFY(waitUntil([&] {
+        return js(QStringLiteral("document.getElementById('view').textContent"))
+            == "/orders/7#notes details"_L1;
+    }));
+    // The page is the same document: no navigation was reported for it.
+    QCOMPARE(complete.size(), 0);
+    QCOMPARE(b->documentSerial(), document);
+    QVERIFY(!b->Busy());
+
+    // Back within the document: the page renders the earlier entry, the box
+    // shows its address, and the wait for the browser ends with it.
+    // Each ends as a navigation (not by a time limit for loads that never
+    // start), also the one over the entry that kept its address.
+    m_k->g.gMode = QStringLiteral("record");
+    m_win->CmdBack->click();
+    QVERIFY(b->Busy());
+    QVERIFY(waitUntil([&] { return !b->Busy(); }));
+    QCOMPARE(complete.size(), 1);
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/orders/7#notes")));
+    QCOMPARE(js(QStringLiteral("document.getElementById('view').textContent")), "/orders/7#notes"_L1);
+    m_win->CmdBack->click();
+    QVERIFY(waitUntil([&] { return !b->Busy(); }));
+    QCOMPARE(complete.size(), 2);
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/orders/7")));
+    QCOMPARE(js(QStringLiteral("document.getElementById('view').textContent")), "/orders/7"_L1);
+    m_win->CmdBack->click();
+    QVERIFY(waitUntil([&] { return !b->Busy(); }));
+    QCOMPARE(complete.size(), 3);
+    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/spa.html")));
+    QCOMPARE(js(QStringLiteral("document.getElementById('view').textContent")), "/spa.html"_L1);
+    QCOMPARE(lines(), line(QStringLiteral("Back")).repeated(3));
+    m_k->g.gMode.clear();
+}

@@ -99,6 +99,8 @@ public:
     void wbMyBrowser_ProgressChange(int Index, int Progress, int ProgressMax);
     void wbMyBrowser_BeforeNavigate2(int Index, const QString &URL);
     void wbMyBrowser_NavigateComplete2(int Index, const QString &URL);
+    // The shown page changed its address itself (pushState, a fragment).
+    void wbMyBrowser_LocationChanged(int Index, const QString &URL);
     void Web_V1_NewWindow(const QString &URL, bool &Processed);
     void ClosePopup();
     void CmdClose_Click();
@@ -106,6 +108,9 @@ public:
     void connectBrowser(BrowserElement *b);
     // The help page scheme and the page dialogs; once, by the constructor.
     void initBrowsing();
+    // Go or Enter in the address box while recording: its "URL" line is
+    // written once the new document exists, before anything done on it.
+    bool urlLinePending = false;
 
     // Page instrumentation (src/recorder): after every completed navigation
     // and when recording is switched on.

@@ -23,6 +23,26 @@ void applySilent(Kestrel &k)
         b->setSilent(silentTicked(k));
 }
 
+void writeUrlLine(Kestrel &k, const QString &fallback)
+{
+    k.urlLinePending = false;
+    AppendScriptLine(k, QStringLiteral("Special"), QStringLiteral("URL"), QString(), QString(),
+                     k.view() ? k.view()->urlText() : fallback, QString());
+}
+
+// The page is shown, and can be acted on, as soon as its document exists,
+// while its scripts may go on loading for long; the line that opens it must
+// come before anything recorded on it, so it is written when the document is
+// reported (with the address the box shows then), or at the latest when the
+// wait ends.
+void goAndRecord(Kestrel &k, const QString &address)
+{
+    k.urlLinePending = true;
+    k.GoToPage(address);
+    if (k.urlLinePending)
+        writeUrlLine(k, address);
+}
+
 } // namespace
 
 void Kestrel::initBrowsing()
@@ -53,6 +73,7 @@ void Kestrel::connectBrowser(BrowserElement *b)
     connect(b, &BrowserElement::ProgressChange, this, &Kestrel::wbMyBrowser_ProgressChange);
     connect(b, &BrowserElement::BeforeNavigate2, this, &Kestrel::wbMyBrowser_BeforeNavigate2);
     connect(b, &BrowserElement::NavigateComplete2, this, &Kestrel::wbMyBrowser_NavigateComplete2);
+    connect(b, &BrowserElement::LocationChanged, this, &Kestrel::wbMyBrowser_LocationChanged);
     // Only the main browser's new-window requests are ours; the others open
     // in their own element.
     if (b->index() == 0)
@@ -86,18 +107,14 @@ void Kestrel::CmdGo_Click()
                           Dialogs::appTitle());
         return;
     }
-    GoToPage(text);
-    AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("URL"), QString(), QString(),
-                     m_view ? m_view->urlText() : text, QString());
+    goAndRecord(*this, text);
 }
 
 void Kestrel::TxtURL_KeyDown(int KeyCode, int)
 {
     if (KeyCode != 13 || !m_view)
         return;
-    GoToPage(m_view->urlText());
-    AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("URL"), QString(), QString(),
-                     m_view ? m_view->urlText() : QString(), QString());
+    goAndRecord(*this, m_view->urlText());
 }
 
 void Kestrel::CmdBack_Click()
@@ -153,4 +170,15 @@ void Kestrel::wbMyBrowser_NavigateComplete2(int, const QString &)
     m_view->setBusyPointer(false);
     if (BrowserElement *b = browser())
         m_view->setUrlText(b->LocationURL());
+    if (urlLinePending)
+        writeUrlLine(*this, QString());
+}
+
+void Kestrel::wbMyBrowser_LocationChanged(int, const QString &)
+{
+    // The address box shows where the page in front is now, as a browser's
+    // address bar does.
+    if (m_view)
+        if (BrowserElement *b = browser())
+            m_view->setUrlText(b->LocationURL());
 }

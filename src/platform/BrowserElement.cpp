@@ -363,18 +363,32 @@ void BrowserElement::onLoadStarted()
 
 void BrowserElement::onUrlChanged()
 {
+    if (!m_busy || m_completed) {
+        // The shown document changed its own address, as single-page apps do
+        // (or the address of a document already reported settled).
+        if (m_page->url() != m_reportedUrl) {
+            m_reportedUrl = m_page->url();
+            ++m_pageChanges;
+            emit LocationChanged(m_index, LocationURL());
+        }
+        if (!m_busy)
+            return;
+    }
     // A requested navigation within the document (to a fragment, back over
     // a pushState) loads nothing: it is complete once the address changed.
-    if (!m_busy || m_started)
+    if (m_started)
         return;
     const quint64 request = m_requestSerial;
-    QTimer::singleShot(kSameDocumentMs, this, [this, request] {
-        if (!m_busy || m_started || request != m_requestSerial || m_page->isLoading())
-            return;
-        emit BeforeNavigate2(m_index, LocationURL());
-        completeNavigation();
-        endBusy();
-    });
+    QTimer::singleShot(kSameDocumentMs, this, [this, request] { completeWithinDocument(request); });
+}
+
+void BrowserElement::completeWithinDocument(quint64 request)
+{
+    if (!m_busy || m_started || request != m_requestSerial || m_page->isLoading())
+        return;
+    emit BeforeNavigate2(m_index, LocationURL());
+    completeNavigation();
+    endBusy();
 }
 
 void BrowserElement::onLoadProgress(int progress)
@@ -388,7 +402,23 @@ void BrowserElement::onAgentMessage(const QString &event, double timeOrigin)
 {
     // Any message shows that the renderer is working again.
     m_unresponsive = false;
-    if (event != QLatin1String("dcl") || m_completed || !m_started)
+    if (event == QLatin1String("chg")) {
+        ++m_pageChanges;
+        return;
+    }
+    // Back or Forward within the document, also over entries that kept the
+    // address (pushState with state only), which change no address.
+    if (event == QLatin1String("pop")) {
+        if (m_busy && !m_started)
+            completeWithinDocument(m_requestSerial);
+        return;
+    }
+    // "doc": the agent runs as the document is created, before any of the
+    // page's own scripts; a page whose scripts take long to load is shown
+    // and clickable from then on, so it is reported (and instrumented) at
+    // once. "dcl" stands in should the first report have been missed.
+    if ((event != QLatin1String("doc") && event != QLatin1String("dcl")) || m_completed
+        || !m_started)
         return;
     // Only the document of this navigation counts, not the one it replaces.
     if (timeOrigin + 250 < static_cast<double>(m_navStartedMs))
@@ -417,7 +447,9 @@ void BrowserElement::onLoadFinished(bool)
 void BrowserElement::completeNavigation()
 {
     m_completed = true;
+    m_reportedUrl = m_page->url();
     ++m_documentSerial;
+    ++m_pageChanges;
     emit NavigateComplete2(m_index, LocationURL());
 }
 

@@ -156,13 +156,21 @@ public:
     static void setPageDialogHandler(PageDialogHandler handler);
 
     // Increases with every new top-level document; handles of an older one
-    // are stale.
+    // are stale. Counted when the document is created, before its own
+    // scripts have run.
     int documentSerial() const { return m_documentSerial; }
+    // Increases when the page reports a change of its content (only while
+    // the agent's "playerWatchChanges" is on), a new document or a new
+    // address: what a wait for an element to appear waits on.
+    quint64 pageChanges() const { return m_pageChanges; }
 
 signals:
     void ProgressChange(int index, int progress, int maximum);
     void BeforeNavigate2(int index, const QString &address);
     void NavigateComplete2(int index, const QString &address);
+    // The page changed its address without loading a document
+    // (history.pushState or replaceState, a new fragment, popstate).
+    void LocationChanged(int index, const QString &address);
     // Element 0 only; set processed to keep the engine from opening a window.
     // A window requested by any other element opens in that element.
     void NewWindow(int index, const QString &url, bool &processed);
@@ -183,6 +191,7 @@ private:
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
     void onRendererTerminated();
     void completeNavigation();
+    void completeWithinDocument(quint64 request);
     void pollReady();
     void endBusy();
     bool pageDialog(PageDialog kind, const QString &message, const QString &defaultText,
@@ -202,9 +211,11 @@ private:
     int m_dialogDepth = 0;      // page dialogs being shown now
     int m_documentSerial = 0;
     quint64 m_navSerial = 0;
+    quint64 m_pageChanges = 0;
     quint64 m_requestSerial = 0;
     qint64 m_navStartedMs = 0;
     qint64 m_newWindowQuietUntil = 0;
+    QUrl m_reportedUrl; // the address last reported to the subscribers
     QElapsedTimer m_readySince;
     QElapsedTimer m_dialogEnded;
     QTimer m_readyPoll;

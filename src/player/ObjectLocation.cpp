@@ -4,6 +4,7 @@
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
+#include "player/AutoWait.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptLine.h"
 
@@ -46,6 +47,21 @@ PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &ev
     return found;
 }
 
+// The search, tried again as the page changes until done(what it found)
+// holds, the page stops answering, or the wait's bound has passed: pages
+// render what a step needs a while after the request that asks for it.
+PageSearch searchWithWait(Kestrel &k, const QString &event_object, const QString &event_tagname,
+                          const QString &event_value, const QString &event_value2,
+                          const std::function<bool(const PageSearch &)> &done)
+{
+    PageSearch found;
+    retryUntilFound(k, [&] {
+        found = searchPage(k, event_object, event_tagname, event_value, event_value2);
+        return found.noAnswer || done(found);
+    });
+    return found;
+}
+
 bool contentMatches(const QString &tag, const PageSearch &found, const QString &value)
 {
     if (!found.content)
@@ -84,7 +100,8 @@ PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString 
     *wait = waitForPage(k, 500, false);
     if (*wait != PageWait::Ready)
         return {};
-    return searchPage(k, event_object, event_tagname, event_value, event_value2);
+    return searchWithWait(k, event_object, event_tagname, event_value, event_value2,
+                          [](const PageSearch &found) { return !found.element.isNull(); });
 }
 
 PageObject Kestrel::getWebObject(const QString &event_object, const QString &event_tagname,
@@ -99,8 +116,12 @@ StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &ev
                       const QString &event_value, const QString &event_value2)
 {
     const QString value = decodeField(event_value);
-    const PageSearch found =
-        searchPage(k, event_object, event_tagname, value, decodeField(event_value2));
+    // A field's content is waited for as well as the field.
+    const PageSearch found = searchWithWait(
+        k, event_object, event_tagname, value, decodeField(event_value2),
+        [&](const PageSearch &f) {
+            return !f.element.isNull() && contentMatches(event_tagname, f, value);
+        });
     if (found.noAnswer)
         return StepOutcome::fail(kNoResponse);
     if (found.element.isNull())

@@ -39,8 +39,9 @@ void Kestrel::hookBrowser()
                                         {QStringLiteral("token"), token}});
         }
         // Without waiting: this runs inside the engine's notification of the
-        // completed navigation, where a waiting call is never answered. The
-        // page runs it before anything sent to it later.
+        // new document (as it is created, before its own scripts), where a
+        // waiting call is never answered. The page runs it before anything
+        // sent to it later.
         const QString key = pageEvents.addPending(b, std::move(forwarders));
         QPointer<Kestrel> self(this);
         QPointer<BrowserElement> element(b);

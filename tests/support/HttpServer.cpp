@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 HttpServer::HttpServer(const QString &root, QObject *parent) : QTcpServer(parent), m_root(root)
 {
@@ -46,7 +48,19 @@ void HttpServer::serve(QTcpSocket *socket)
     requests << path;
     if (m_hanging.contains(path))
         return;
+    if (m_delays.contains(path)) {
+        QPointer<QTcpSocket> s(socket);
+        QTimer::singleShot(m_delays[path], this, [this, s, path] {
+            if (s)
+                answer(s, path);
+        });
+        return;
+    }
+    answer(socket, path);
+}
 
+void HttpServer::answer(QTcpSocket *socket, const QString &path)
+{
     QByteArray body, type = "text/html; charset=utf-8", status = "200 OK";
     if (m_redirects.contains(path)) {
         socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirects[path].toUtf8()

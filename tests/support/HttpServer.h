@@ -24,13 +24,17 @@ public:
     // Requests for path get no answer at all: a page that uses it never
     // finishes loading.
     void addHangingPath(const QString &path) { m_hanging.insert(path); }
+    // Requests for path are answered after ms milliseconds (a slow server).
+    void addDelayedPath(const QString &path, int ms) { m_delays.insert(path, ms); }
     // Paths requested so far, in order.
     QStringList requests;
 
 private:
     void serve(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const QString &path);
     QString m_root;
     QHash<QString, QPair<QByteArray, QByteArray>> m_pages;
     QHash<QString, QString> m_redirects;
     QSet<QString> m_hanging;
+    QHash<QString, int> m_delays;
 };
