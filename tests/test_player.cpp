@@ -128,6 +128,8 @@ public:
     {
         initTestEnvironment();
         qputenv("KESTREL_STEP_INTERVAL_MS", "50");
+        // Steps meant to fail do so after a second of waiting for the page.
+        qputenv("KESTREL_WAIT_MS", "1000");
     }
 
 private slots:
@@ -145,6 +147,7 @@ private slots:
     void pageThatNeverFinishesLoading();
     void commandLineRun();
     void recordedSessionPlaysBack();
+    void stepsWaitForThePageToRender();
 };
 
 void TestPlayer::threeStepScriptPasses()
@@ -702,6 +705,56 @@ void TestPlayer::recordedSessionPlaysBack()
     QVERIFY2(s.logEnds(u"passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
     QVERIFY(s.k.browser()->LocationURL().contains("done.html?qty=4&country=DE&"_L1));
     QVERIFY(s.d.unexpected.isEmpty());
+}
+
+// An app that renders what the next steps need when a slow request returns:
+// at a short step interval the steps wait for it; what never comes fails
+// after the bound, and Stop ends the wait.
+void TestPlayer::stepsWaitForThePageToRender()
+{
+    qputenv("KESTREL_WAIT_MS", "8000");
+    Session s;
+    s.server.addDelayedPath(u"/orders.txt"_qs, 1200);
+    s.server.addPage(u"/orders.txt"_qs, "3 orders", "text/plain");
+    s.server.addPage(u"/player/late.html"_qs,
+                     "<!DOCTYPE html><html><body><button id=\"load\">Load</button><div id=\"out\"></div>"
+                     "<script>document.getElementById('load').onclick = function () {"
+                     " fetch('/orders.txt').then((r) => r.text()).then((t) => {"
+                     " document.getElementById('out').innerHTML = '<p>' + t + '</p>"
+                     "<button onclick=\"this.textContent = \\'Opened\\'\">Open</button>'; }); };"
+                     "</script></body></html>");
+    QVERIFY(s.start());
+    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
+            check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs),
+            web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+            check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(u"Step: 5, =>passed\nStep: 5, =>"_qs + kComplete), qPrintable(s.log()));
+    // Again, the element to click being the one that comes late.
+    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
+            web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+            check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(u"Step: 4, =>passed\nStep: 4, =>"_qs + kComplete), qPrintable(s.log()));
+
+    // What never appears fails with the usual messages once the wait is over.
+    qputenv("KESTREL_WAIT_MS", "500");
+    s.play({s.open(u"late.html"_qs), check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.log().contains(u"Step: 2, =>failed\n"_qs), qPrintable(s.log()));
+    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.log().contains(u"Step: 2, =>failed - cannot find object\n"_qs), qPrintable(s.log()));
+
+    // Stop ends a long wait at once.
+    qputenv("KESTREL_WAIT_MS", "600000");
+    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+            special({})});
+    s.whenLogged(u"Step: 2, =>Type=Web"_qs,
+                 [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(!s.log().contains(u"Step: 3"_qs));
+    qputenv("KESTREL_WAIT_MS", "1000");
 }
 
 QTEST_MAIN(TestPlayer)
