@@ -284,7 +284,6 @@
     const Observer = MutationObserver;
     const observe = MutationObserver.prototype.observe;
     const apply = Reflect.apply;
-    const attachShadow = Element.prototype.attachShadow;
     const origin = performance.timeOrigin;
 
     function send(ev) {
@@ -293,6 +292,8 @@
     try {
         k.define('playerWatchChanges', (on) => {
             armed = !!on;
+            if (armed)
+                watchShadows();
             return changes;
         });
     } catch (e) {
@@ -310,13 +311,16 @@
     // a document that renders no frames reports a little later instead).
     let changes = 0;
     let armed = false;
+    let watchShadows = () => {};
     let pending = false;
     function report() {
         if (!pending)
             return;
         pending = false;
-        if (armed)
+        if (armed) {
+            watchShadows();
             send('chg');
+        }
     }
     function changed() {
         ++changes;
@@ -329,23 +333,30 @@
     const options = { childList: true, subtree: true, attributes: true, characterData: true };
     const observer = new Observer(changed);
     apply(observe, observer, [document, options]);
-    // Trees inside shadow roots are not seen from the document.
-    if (typeof attachShadow === 'function') {
-        const wrapped = function attachShadow(init) {
-            const root = apply(attachShadow, this, [init]);
-            try {
-                apply(observe, observer, [root, options]);
-            } catch (e) {
-                // not observable
-            }
-            return root;
-        };
-        try {
-            Object.defineProperty(Element.prototype, 'attachShadow', {
-                value: wrapped, writable: true, configurable: true, enumerable: false,
-            });
-        } catch (e) {
-            // left as it is
+    // Trees inside open shadow roots are not seen from the document: each
+    // is observed once found, when the watch starts and at every change.
+    const observed = new WeakSet();
+    const hasObserved = WeakSet.prototype.has;
+    const addObserved = WeakSet.prototype.add;
+    const shadowOf = Object.getOwnPropertyDescriptor(Element.prototype, 'shadowRoot').get;
+    const allInDocument = Document.prototype.querySelectorAll;
+    const allInFragment = DocumentFragment.prototype.querySelectorAll;
+    function observeShadows(root) {
+        const all = apply(root === document ? allInDocument : allInFragment, root, ['*']);
+        for (let i = 0; i < all.length; ++i) {
+            const shadow = apply(shadowOf, all[i], []);
+            if (!shadow || apply(hasObserved, observed, [shadow]))
+                continue;
+            apply(addObserved, observed, [shadow]);
+            apply(observe, observer, [shadow, options]);
+            observeShadows(shadow);
         }
     }
+    watchShadows = () => {
+        try {
+            observeShadows(document);
+        } catch (e) {
+            // the changes of the document itself are still seen
+        }
+    };
 })();

@@ -320,6 +320,9 @@ void BrowserElement::beginRequest()
     ++m_requestSerial;
     m_busy = true;
     m_started = false;
+    // The document shown may have been reported already (it is reported as
+    // soon as it exists); this request has reported nothing yet.
+    m_completed = false;
     m_navStartedMs = QDateTime::currentMSecsSinceEpoch();
     m_startWatch.start();
 }
