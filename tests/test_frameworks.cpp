@@ -1,0 +1,291 @@
+#include "HttpServer.h"
+#include "ScriptedDialogs.h"
+#include "TestEnv.h"
+
+#include "app/Kestrel.h"
+#include "platform/BrowserElement.h"
+#include "ui/FrmTestTrapEvents.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+// Small apps built from the frameworks' own packages (tests/pages/frameworks):
+// a session recorded with real mouse and key input, saved, and replayed
+// unattended by the program itself, whose verdict must follow the app's
+// final state.
+class TestFrameworks : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { initTestEnvironment(); }
+
+private slots:
+    void init()
+    {
+        m_s = std::make_unique<Session>();
+        m_s->f.writeSettings();
+        QVERIFY(m_s->k.Form_Load());
+        QVERIFY(QTest::qWaitForWindowExposed(&m_s->win));
+    }
+    void cleanup()
+    {
+        QVERIFY(m_s->d.unexpected.isEmpty() && m_s->d.allAnswered());
+        m_s.reset();
+    }
+    void reactRoutingAndControlledInput();
+    void vueBindingsAndViews();
+    void litShadowRootForm();
+
+private:
+    struct Session
+    {
+        TestFolders f;
+        ScriptedDialogs d;
+        Kestrel k{d};
+        FrmTestTrapEvents win{k};
+    };
+    BrowserElement *b() { return m_s->k.browser(); }
+    QWidget *input() { return b()->focusProxy(); }
+    QString page(const QString &name) const
+    {
+        return m_server.url(u"/frameworks/"_s + name).toString();
+    }
+    QVariant js(const QString &code);
+    bool exists(const QString &element);
+    QPoint center(const QString &element);
+    void click(const QString &element);
+    void record(const QString &app);
+    void check(const QString &element);
+    QString saveAs(const QString &name);
+    QString workingCopy() const;
+    // Plays script unattended in the program; its exit status, and its log.
+    int playUnattended(const QString &script, QString *log);
+    void replayPassesAndFailsOnChange(const QString &script, const QString &expected,
+                                      const QString &changed);
+
+    HttpServer m_server;
+    std::unique_ptr<Session> m_s;
+};
+
+QVariant TestFrameworks::js(const QString &code)
+{
+    QVariant result;
+    bool done = false;
+    b()->page()->runJavaScript(code, [&](const QVariant &v) { result = v, done = true; });
+    waitUntil([&] { return done; }, 10000);
+    return result;
+}
+
+bool TestFrameworks::exists(const QString &element)
+{
+    return waitUntil([&] { return js(u"!!(%1)"_s.arg(element)).toBool(); });
+}
+
+QPoint TestFrameworks::center(const QString &element)
+{
+    const QVariantList xy = js(u"(function () { const r = (%1).getBoundingClientRect();"
+                               " return [r.left + r.width / 2, r.top + r.height / 2]; })()"_s
+                                   .arg(element)).toList();
+    return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint(-1, -1);
+}
+
+// As a tester clicks: onto the element from outside the page. While
+// recording, the element under the pointer is outlined, which moves what
+// follows it a little; the click goes where the element is then.
+void TestFrameworks::click(const QString &element)
+{
+    QVERIFY2(exists(element), qPrintable(element));
+    QPoint p = center(element);
+    QTest::mouseMove(input(), QPoint(-5, -5));
+    QTest::mouseMove(input(), p);
+    waitUntil([&] {
+        return js(u"(function () { const e = %1; const h = e.getRootNode().host;"
+                  " return [e, h].some((x) => x && x.style.borderTopWidth === '3px'); })()"_s
+                      .arg(element)).toBool();
+    }, 1500);
+    QTest::mouseMove(input(), p = center(element));
+    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
+}
+
+void TestFrameworks::record(const QString &app)
+{
+    m_s->win.CmdRecord->click();
+    m_s->win.TxtURL->setText(page(app));
+    m_s->win.CmdGo->click();
+    QVERIFY(waitUntil([&] { return b()->LocationURL() == page(app) && !b()->Busy(); }));
+}
+
+// A check of the element, the last thing recorded.
+void TestFrameworks::check(const QString &element)
+{
+    m_s->win.CmdCheck->click();
+    click(element);
+    QVERIFY(waitUntil([&] { return workingCopy().contains("\"Check\""_L1); }));
+    m_s->win.CmdStop->click();
+}
+
+QString TestFrameworks::workingCopy() const
+{
+    QFile f(m_s->k.g.gTempFile);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+QString TestFrameworks::saveAs(const QString &name)
+{
+    const QString path = m_s->f.scripts() + u'/' + name;
+    m_s->d.expect(u"save"_s, path);
+    m_s->win.mnuSaveAs->trigger();
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? path : QString();
+}
+
+int TestFrameworks::playUnattended(const QString &script, QString *log)
+{
+    // The program's own settings, in this test's folders.
+    QSettings ini(m_s->f.config() + u"/kestrel/kestrel.ini"_s, QSettings::IniFormat);
+    ini.setValue(u"globals/gDftDir"_s, m_s->f.scripts());
+    ini.setValue(u"globals/gDftImgDir"_s, m_s->f.images());
+    ini.setValue(u"globals/gDftLogDir"_s, m_s->f.logs());
+    ini.sync();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"KESTREL_STEP_INTERVAL_MS"_s, u"50"_s);
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(u"" KESTREL_BUILD_DIR "/kestrel"_s, {script});
+    // The pages are served by this process: wait with events running.
+    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, 120000)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    const QString base = QFileInfo(script).completeBaseName();
+    const QStringList logs = QDir(m_s->f.logs()).entryList({base + u"_*.log"_s}, QDir::Files);
+    log->clear();
+    if (logs.size() == 1) {
+        QFile f(m_s->f.logs() + u'/' + logs[0]);
+        if (f.open(QIODevice::ReadOnly))
+            *log = QString::fromUtf8(f.readAll());
+    }
+    if (p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (p.exitCode() != 0)
+        qWarning().noquote() << p.readAllStandardError();
+    return p.exitCode();
+}
+
+// The recorded script passes as it is; with the check's expectation changed,
+// the run fails at that check.
+void TestFrameworks::replayPassesAndFailsOnChange(const QString &script, const QString &expected,
+                                                  const QString &changed)
+{
+    QString log;
+    QCOMPARE(playUnattended(script, &log), 0);
+    QVERIFY2(log.contains(" **** TEST COMPLETE - PASSED ****"_L1), qPrintable(log));
+
+    QFile in(script);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(in.readAll());
+    QVERIFY(text.contains(expected));
+    text.replace(expected, changed);
+    const QString wrong = QFileInfo(script).path() + u"/wrong-"_s + QFileInfo(script).fileName();
+    QFile out(wrong);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text.toUtf8());
+    out.close();
+    QCOMPARE(playUnattended(wrong, &log), 1);
+    QVERIFY2(log.contains("=>failed\r\n"_L1) && !log.contains("TEST COMPLETE"_L1), qPrintable(log));
+}
+
+#define BY_ID(id) u"document.getElementById('" id "')"_s
+
+// Client-side routing, a controlled field whose suggestions re-render on
+// every key, and a list that grows.
+void TestFrameworks::reactRoutingAndControlledInput()
+{
+    record(u"react.html"_s);
+    click(u"[...document.querySelectorAll('a')].find((a) => a.textContent === 'Shopping list')"_s);
+    QVERIFY(waitUntil([&] { return m_s->win.TxtURL->text() == page(u"react.html?view=list"_s); }));
+    click(BY_ID("item"));
+    QTest::keyClicks(input(), u"ap"_s);
+    click(u"[...document.querySelectorAll('#suggestions li')].find((l) => l.textContent === 'apricot')"_s);
+    QVERIFY(waitUntil([&] { return js(BY_ID("item") + u".value"_s) == "apricot"_L1; }));
+    click(BY_ID("add"));
+    click(BY_ID("item"));
+    QTest::keyClicks(input(), u"milk"_s);
+    click(BY_ID("add"));
+    QVERIFY(waitUntil([&] { return js(BY_ID("count") + u".textContent"_s) == "2 items"_L1; }));
+    check(BY_ID("count"));
+    const QString script = saveAs(u"react.csv"_s);
+    QVERIFY(!script.isEmpty());
+    const QString lines = workingCopy();
+    for (const char *wanted :
+         {R"("Web","Shopping list","A","onclick",)", R"("Web","item","INPUT","onfocusout","ap",)",
+          R"("Web","onclick","LI","onclick","apricot",)", R"("Web","item","INPUT","onfocusout","milk",)",
+          R"("Check","onclick","P","check","2 items",)"})
+        QVERIFY2(lines.contains(QLatin1String(wanted)), qPrintable(lines));
+    replayPassesAndFailsOnChange(script, u"\"2 items\""_s, u"\"3 items\""_s);
+}
+
+// Fields bound with v-model, a field that exists only while a box is
+// ticked, and views switched in place.
+void TestFrameworks::vueBindingsAndViews()
+{
+    record(u"vue.html"_s);
+    click(BY_ID("name"));
+    QTest::keyClicks(input(), u"Ann"_s);
+    click(BY_ID("wrap"));
+    click(BY_ID("note"));
+    QTest::keyClicks(input(), u"red paper"_s);
+    click(BY_ID("summary"));
+    QVERIFY(waitUntil([&] {
+        return js(BY_ID("result") + u"?.textContent"_s) == "Order for Ann, gift wrapped: red paper"_L1;
+    }));
+    check(BY_ID("result"));
+    const QString script = saveAs(u"vue.csv"_s);
+    QVERIFY(!script.isEmpty());
+    const QString lines = workingCopy();
+    for (const char *wanted :
+         {R"("Web","name","INPUT","onfocusout","Ann",)", R"("Web","wrap","INPUT","onclick",)",
+          R"("Web","note","INPUT","onfocusout","red paper",)",
+          R"("Web","","BUTTON","onclick","Summary",)",
+          R"("Check","onclick","P","check","Order for Ann, gift wrapped: red paper",)"})
+        QVERIFY2(lines.contains(QLatin1String(wanted)), qPrintable(lines));
+    replayPassesAndFailsOnChange(script, u"wrapped: red paper"_s, u"wrapped: blue paper"_s);
+}
+
+// A web component whose form and list live in an open shadow root; the
+// list's markup carries the template library's comment markers.
+void TestFrameworks::litShadowRootForm()
+{
+    const QString root = u"document.querySelector('guest-list').shadowRoot"_s;
+    record(u"lit.html"_s);
+    QVERIFY(exists(root));
+    for (const QString &guest : {u"Ann"_s, u"Bob"_s}) {
+        click(root + u".getElementById('guest')"_s);
+        QTest::keyClicks(input(), guest);
+        click(root + u".getElementById('invite')"_s);
+    }
+    QVERIFY(waitUntil([&] { return js(root + u".getElementById('count').textContent"_s) == "2 guests"_L1; }));
+    check(root + u".getElementById('count')"_s);
+    const QString script = saveAs(u"lit.csv"_s);
+    QVERIFY(!script.isEmpty());
+    const QString lines = workingCopy();
+    for (const char *wanted :
+         {R"("Web","guest","INPUT","onfocusout","Ann",)", R"("Web","guest","INPUT","onfocusout","Bob",)",
+          R"("Web","","BUTTON","onclick","Invite",)", R"(2 guests",)"})
+        QVERIFY2(lines.contains(QLatin1String(wanted)), qPrintable(lines));
+    replayPassesAndFailsOnChange(script, u"2 guests\""_s, u"3 guests\""_s);
+}
+
+QTEST_MAIN(TestFrameworks)
+#include "test_frameworks.moc"
