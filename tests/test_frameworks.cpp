@@ -158,7 +158,10 @@ int TestFrameworks::playUnattended(const QString &script, QString *log)
     ini.setValue(u"globals/gDftLogDir"_s, m_s->f.logs());
     ini.sync();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Steps come quickly; what the app renders late is waited for, what is
+    // wrong fails after two seconds.
     env.insert(u"KESTREL_STEP_INTERVAL_MS"_s, u"50"_s);
+    env.insert(u"KESTREL_WAIT_MS"_s, u"2000"_s);
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(u"" KESTREL_BUILD_DIR "/kestrel"_s, {script});
