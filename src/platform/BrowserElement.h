@@ -167,6 +167,9 @@ public:
 signals:
     void ProgressChange(int index, int progress, int maximum);
     void BeforeNavigate2(int index, const QString &address);
+    // Once per top-level navigation, as soon as the new document exists
+    // (its scripts may still be loading; the page can be used already), or
+    // once an error page has loaded; before Busy turns false.
     void NavigateComplete2(int index, const QString &address);
     // The page changed its address without loading a document
     // (history.pushState or replaceState, a new fragment, popstate).
