@@ -100,8 +100,13 @@ PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString 
     *wait = waitForPage(k, 500, false);
     if (*wait != PageWait::Ready)
         return {};
-    return searchWithWait(k, event_object, event_tagname, event_value, event_value2,
-                          [](const PageSearch &found) { return !found.element.isNull(); });
+    const PageSearch found =
+        searchWithWait(k, event_object, event_tagname, event_value, event_value2,
+                       [](const PageSearch &f) { return !f.element.isNull(); });
+    // Stop while the element was awaited: the step never acted.
+    if (found.element.isNull() && k.stopDuringStep)
+        *wait = PageWait::Stopped;
+    return found;
 }
 
 PageObject Kestrel::getWebObject(const QString &event_object, const QString &event_tagname,
@@ -124,6 +129,8 @@ StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &ev
         });
     if (found.noAnswer)
         return StepOutcome::fail(kNoResponse);
+    if (k.stopDuringStep && (found.element.isNull() || !contentMatches(event_tagname, found, value)))
+        return StepOutcome::stop();
     if (found.element.isNull())
         return StepOutcome::fail(kCheckFailed);
     noteAmbiguity(k, found);
