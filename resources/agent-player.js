@@ -278,7 +278,6 @@
     const TOKEN = '@@KESTREL_TOKEN@@';
     // Taken before the page's own scripts run.
     const consoleLog = console.log.bind(console);
-    const stringify = JSON.stringify;
     const raf = window.requestAnimationFrame.bind(window);
     const setTimer = window.setTimeout.bind(window);
     const Observer = MutationObserver;
@@ -286,8 +285,9 @@
     const apply = Reflect.apply;
     const origin = performance.timeOrigin;
 
+    // Built by hand: the page may have given objects a toJSON.
     function send(ev) {
-        consoleLog(TOKEN + stringify({ ev: ev, t: origin }));
+        consoleLog(TOKEN + '{"ev":"' + ev + '","t":' + origin + '}');
     }
     try {
         k.define('playerWatchChanges', (on) => {
