@@ -50,9 +50,10 @@ PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &ev
 // The search, tried again as the page changes until done(what it found)
 // holds, the page stops answering, or the wait's bound has passed: pages
 // render what a step needs a while after the request that asks for it.
-PageSearch searchWithWait(Kestrel &k, const QString &event_object, const QString &event_tagname,
-                          const QString &event_value, const QString &event_value2,
-                          const std::function<bool(const PageSearch &)> &done)
+static PageSearch searchWithWait(Kestrel &k, const QString &event_object,
+                                 const QString &event_tagname, const QString &event_value,
+                                 const QString &event_value2,
+                                 const std::function<bool(const PageSearch &)> &done)
 {
     PageSearch found;
     retryUntilFound(k, [&] {
