@@ -65,7 +65,7 @@ private:
     QPoint center(const QString &element);
     void click(const QString &element);
     void record(const QString &app);
-    void check(const QString &element);
+    void checkAndStop(const QString &element);
     QString saveAs(const QString &name);
     QString workingCopy() const;
     // Plays script unattended in the program; its exit status, and its log.
@@ -125,8 +125,8 @@ void TestFrameworks::record(const QString &app)
     QVERIFY(waitUntil([&] { return b()->LocationURL() == page(app) && !b()->Busy(); }));
 }
 
-// A check of the element, the last thing recorded.
-void TestFrameworks::check(const QString &element)
+// A check of the element, the last thing recorded; recording stops.
+void TestFrameworks::checkAndStop(const QString &element)
 {
     m_s->win.CmdCheck->click();
     click(element);
@@ -227,7 +227,7 @@ void TestFrameworks::reactRoutingAndControlledInput()
     QTest::keyClicks(input(), u"milk"_s);
     click(BY_ID("add"));
     QVERIFY(waitUntil([&] { return js(BY_ID("count") + u".textContent"_s) == "2 items"_L1; }));
-    check(BY_ID("count"));
+    checkAndStop(BY_ID("count"));
     const QString script = saveAs(u"react.csv"_s);
     QVERIFY(!script.isEmpty());
     const QString lines = workingCopy();
@@ -253,7 +253,7 @@ void TestFrameworks::vueBindingsAndViews()
     QVERIFY(waitUntil([&] {
         return js(BY_ID("result") + u"?.textContent"_s) == "Order for Ann, gift wrapped: red paper"_L1;
     }));
-    check(BY_ID("result"));
+    checkAndStop(BY_ID("result"));
     const QString script = saveAs(u"vue.csv"_s);
     QVERIFY(!script.isEmpty());
     const QString lines = workingCopy();
@@ -279,7 +279,7 @@ void TestFrameworks::litShadowRootForm()
         click(root + u".getElementById('invite')"_s);
     }
     QVERIFY(waitUntil([&] { return js(root + u".getElementById('count').textContent"_s) == "2 guests"_L1; }));
-    check(root + u".getElementById('count')"_s);
+    checkAndStop(root + u".getElementById('count')"_s);
     const QString script = saveAs(u"lit.csv"_s);
     QVERIFY(!script.isEmpty());
     const QString lines = workingCopy();
