@@ -128,8 +128,8 @@ public:
     {
         initTestEnvironment();
         qputenv("KESTREL_STEP_INTERVAL_MS", "50");
-        // Steps meant to fail do so after a second of waiting for the page.
-        qputenv("KESTREL_WAIT_MS", "1000");
+        // Steps meant to fail do so after a short wait for the page.
+        qputenv("KESTREL_WAIT_MS", "300");
     }
 
 private slots:
@@ -757,7 +757,7 @@ void TestPlayer::stepsWaitForThePageToRender()
         QVERIFY2(s.logEnds(u"Step: 2, =>stopped - the run was stopped before this step acted\n"_qs),
                  qPrintable(s.log()));
     }
-    qputenv("KESTREL_WAIT_MS", "1000");
+    qputenv("KESTREL_WAIT_MS", "300");
 }
 
 QTEST_MAIN(TestPlayer)
