@@ -308,11 +308,13 @@ void TestRecorder::keysChecksAndHighlight()
     QTest::keyClick(input(), Qt::Key_Tab);
     QVERIFY(expect({R"("Web","q","INPUT","onclick","","")", R"("Special","","","REFRESH","","")",
                     R"("Web","q","INPUT","onfocusout","ab9","")"}));
-    // In check mode a letter key in a field is the check (its inner text).
+    // In check mode a letter key in a field is the check, of what the field
+    // holds before the key (the player compares it).
+    js(Q("qty") + QStringLiteral(".value = '7'"));
     k().CmdCheck_Click();
     QVERIFY(HookManager::instance().isInstalled(&k(), HookManager::Keyboard));
     QTest::keyClicks(input(), QStringLiteral("3"));
-    QVERIFY(expect({R"("Check","qty","INPUT","check","","")"}));
+    QVERIFY(expect({R"("Check","qty","INPUT","check","7","")"}));
     QCOMPARE(k().g.gMode, QStringLiteral("record"));
     QCOMPARE(m_s->win.CmdRecord->property("picture"), QStringLiteral("record-on.bmp"));
     QCOMPARE(m_s->win.CmdPlay->property("picture"), QStringLiteral("play-off.bmp"));
@@ -320,7 +322,7 @@ void TestRecorder::keysChecksAndHighlight()
     // ENTER line would name the link by a name it does not have).
     js(Q("next") + QStringLiteral(".focus()"));
     QTest::keyClick(input(), Qt::Key_Return);
-    QVERIFY(expect({R"("Web","qty","INPUT","onfocusout","3","")",
+    QVERIFY(expect({R"("Web","qty","INPUT","onfocusout","73","")",
                     R"("Web","Next page","A","onclick","recorder/next.html","")"}));
     QVERIFY(shows(QStringLiteral("/next.html")));
 

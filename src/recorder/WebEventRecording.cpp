@@ -140,9 +140,11 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         return;
     }
 
-    // A list is checked by its choice, whatever event made the check.
-    const bool listCheck = g.gMode == QLatin1String("check") && tag == QLatin1String("SELECT");
-    if ((sWebMethod == QLatin1String("onclick") || listCheck) && tag) {
+    // A field is checked by what it holds and a list by its choice, whatever
+    // event made the check: the player compares that content.
+    const bool fieldCheck = g.gMode == QLatin1String("check")
+                            && (tag == QLatin1String("SELECT") || tag == QLatin1String("INPUT"));
+    if ((sWebMethod == QLatin1String("onclick") || fieldCheck) && tag) {
         if (*tag == QLatin1String("A")) {
             name = src.text(QStringLiteral("innerhtml")).value_or(name);
             const auto onclick = src.member(QStringLiteral("onclick"));
