@@ -5,7 +5,7 @@
 #include "TestEnv.h"
 
 #include "app/Kestrel.h"
-#include "platform/Dialogs.h"
+#include "ui/QtDialogs.h"
 #include "script/ScriptLine.h"
 #include "script/ScriptReader.h"
 #include "ui/FrmLog.h"
@@ -67,11 +67,11 @@ int main(int argc, char *argv[])
     QVector<double> stepMs;
     QObject::disconnect(&k.Timer1, &QTimer::timeout, &k, &Kestrel::Timer1_Timer);
     QObject::connect(&k.Timer1, &QTimer::timeout, &k, [&] {
-        const int before = k.w.stepno;
+        const int before = k.session.stepno;
         QElapsedTimer t;
         t.start();
         k.Timer1_Timer();
-        if (k.w.stepno != before)
+        if (k.session.stepno != before)
             stepMs << t.nsecsElapsed() / 1e6;
     });
 
@@ -83,25 +83,25 @@ int main(int argc, char *argv[])
     big << line(QStringLiteral("Special"), QString(), QString(), QStringLiteral("REFRESH"), QString());
     const QString script = folders.scripts() + QStringLiteral("/big.csv");
     writeScript(script, big);
-    k.Open_File(script);
+    k.script.Open_File(script);
     QVector<double> readMs, tickMs;
     for (int i = 0; i < 20; ++i) {
         QElapsedTimer t;
         t.start();
-        const auto bytes = readFileBytes(k.g.gTempFile);
+        const auto bytes = readFileBytes(k.session.g.gTempFile);
         const auto records = parseScriptBytes(*bytes);
         readMs << t.nsecsElapsed() / 1e6;
         if (records.size() != lines)
             return 1;
         // A whole tick at the last line: read, log, a step without action.
-        k.g.gMode = QStringLiteral("play");
-        k.w.stepno = lines - 1;
+        k.session.g.gMode = Mode::Play;
+        k.session.stepno = lines - 1;
         t.restart();
         k.Timer1_Timer();
         tickMs << t.nsecsElapsed() / 1e6;
     }
     std::printf("working copy of %d lines (%lld bytes)\n", lines,
-                static_cast<long long>(QFileInfo(k.g.gTempFile).size()));
+                static_cast<long long>(QFileInfo(k.session.g.gTempFile).size()));
     std::printf("  read and parse, per tick:            median %6.2f ms\n", median(readMs));
     std::printf("  whole tick at line %d:            median %6.2f ms\n\n", lines, median(tickMs));
 
@@ -133,12 +133,12 @@ int main(int argc, char *argv[])
                                        QString(), start)};
         steps += kind.steps;
         writeScript(script, steps);
-        k.Open_File(script);
+        k.script.Open_File(script);
         stepMs.clear();
         k.DoPlay();
         QElapsedTimer guard;
         guard.start();
-        while ((k.g.gMode == QLatin1String("play") || k.w.doingstep) && guard.elapsed() < 120000)
+        while ((k.session.g.gMode == Mode::Play || k.session.doingstep) && guard.elapsed() < 120000)
             QTest::qWait(10);
         if (stepMs.size() != n + 1 || !k.frmLog()->log->toPlainText().endsWith(QLatin1String("PASSED ****"))) {
             std::printf("  %-32s did not pass\n", kind.name);

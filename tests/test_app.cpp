@@ -87,7 +87,7 @@ void TestApp::firstStartAsksForFoldersUntilSaved()
     QCOMPARE(shownCount, 2);
     QVERIFY(mainHiddenWhileAsking);
     QVERIFY(win.isVisible());
-    QCOMPARE(k.g.gDftLogDir, f.logs());
+    QCOMPARE(k.session.g.gDftLogDir, f.logs());
     QCOMPARE(win.windowTitle(), QStringLiteral("Tarn Kestrel - "));
     Globals stored;
     LoadSettings(stored);
@@ -110,8 +110,8 @@ void TestApp::startupStateAndLayout()
     QVERIFY(win.CmdClose->isHidden());
     QTRY_VERIFY(win.isMaximized());
     QTRY_COMPARE(win.LblMouse->text(), QStringLiteral("Not Recording Mouse"));
-    QCOMPARE(k.w.ix, 0);
-    QVERIFY(!k.w.doingstep);
+    QCOMPARE(k.session.ix, 0);
+    QVERIFY(!k.session.doingstep);
     QCOMPARE(k.Timer1.interval(), 2000);
 
     // Design positions at 96 dpi: 15 twips per pixel.
@@ -195,7 +195,7 @@ void TestApp::exitStoresCloseBoxDoesNot()
         Kestrel k(d);
         FrmTestTrapEvents win(k);
         QVERIFY(k.Form_Load());
-        k.g.gFile = QStringLiteral("/scripts/changed.csv");
+        k.session.g.gFile = QStringLiteral("/scripts/changed.csv");
         win.close(); // the close box
     }
     Globals stored;
@@ -205,7 +205,7 @@ void TestApp::exitStoresCloseBoxDoesNot()
         Kestrel k(d);
         FrmTestTrapEvents win(k);
         QVERIFY(k.Form_Load());
-        k.g.gFile = QStringLiteral("/scripts/changed.csv");
+        k.session.g.gFile = QStringLiteral("/scripts/changed.csv");
         win.MnuExit->trigger();
         QVERIFY(!win.isVisible());
     }

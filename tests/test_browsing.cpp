@@ -99,13 +99,13 @@ void TestBrowsing::cleanupTestCase()
 
 void TestBrowsing::init()
 {
-    QFile::remove(m_k->g.gTempFile);
-    m_k->g.gMode.clear();
+    QFile::remove(m_k->session.g.gTempFile);
+    m_k->session.g.gMode = Mode::Idle;
 }
 
 QString TestBrowsing::lines() const
 {
-    QFile f(m_k->g.gTempFile);
+    QFile f(m_k->session.g.gTempFile);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(f.readAll());
@@ -170,7 +170,7 @@ void TestBrowsing::startupShowsHelpPage()
 
 void TestBrowsing::addressBarAndRecordedLines()
 {
-    m_k->g.gMode = QStringLiteral("record");
+    m_k->session.g.gMode = Mode::Record;
     const QString before = m_k->browser()->LocationURL();
 
     // Go with an empty box: the message, nothing else.
@@ -228,8 +228,8 @@ void TestBrowsing::addressBarAndRecordedLines()
         QStringLiteral("URL,,") + url(QStringLiteral("/members.html"))));
 
     // Outside record and check mode: navigation, no lines.
-    QFile::remove(m_k->g.gTempFile);
-    m_k->g.gMode.clear();
+    QFile::remove(m_k->session.g.gTempFile);
+    m_k->session.g.gMode = Mode::Idle;
     m_win->TxtURL->setText(url(QStringLiteral("/page1.html")));
     m_win->CmdGo->click();
     m_win->CmdBack->click();
@@ -239,12 +239,12 @@ void TestBrowsing::addressBarAndRecordedLines()
 
     // Check mode records them too; Back with nothing to go back to still
     // hands over its line.
-    m_k->g.gMode = QStringLiteral("check");
+    m_k->session.g.gMode = Mode::Check;
     BrowserElement fresh(1);
     m_k->wbMyBrowser.append(&fresh);
-    m_k->w.ix = 1;
+    m_k->session.ix = 1;
     m_win->CmdBack->click();
-    m_k->w.ix = 0;
+    m_k->session.ix = 0;
     m_k->wbMyBrowser.removeLast();
     QCOMPARE(lines(), line(QStringLiteral("Back")));
 }
@@ -308,10 +308,10 @@ void TestBrowsing::popupsStackAndClose()
     m_k->GoToPage(url(QStringLiteral("/popup.html")));
 
     // A link with a target while recording: stacked, shown, the message.
-    m_k->g.gMode = QStringLiteral("record");
+    m_k->session.g.gMode = Mode::Record;
     m_dialogs.expect(QStringLiteral("message"));
     click(0, "A", "Target");
-    QVERIFY(waitUntil([&] { return m_k->w.ix == 1; }));
+    QVERIFY(waitUntil([&] { return m_k->session.ix == 1; }));
     QVERIFY(waitUntil([&] { return m_dialogs.allAnswered(); }));
     QVERIFY(m_dialogs.shown.last().startsWith(
         QStringLiteral("message|Pop-up|This window would normally be in a pop-up. Click on OK to "
@@ -336,46 +336,46 @@ void TestBrowsing::popupsStackAndClose()
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
 
     // A window requested by the pop-up opens in the pop-up itself.
-    m_k->g.gMode.clear();
+    m_k->session.g.gMode = Mode::Idle;
     m_k->GoToPage(url(QStringLiteral("/popup.html")));
     click(1, "BUTTON", "Open");
     QVERIFY(waitUntil([&] { return first->LocationURL() == url(QStringLiteral("/dialogs.html")); }));
     QVERIFY(waitUntil([&] { return !first->Busy(); }));
-    QCOMPARE(m_k->w.ix, 1);
+    QCOMPARE(m_k->session.ix, 1);
 
     // window.open from the main browser, not recording: no message. A page
     // opening thirty windows at once gets one (requests in a quick series
     // after the last pop-up count as part of it, hence the pause).
     waitUntil([] { return false; }, 400);
     click(0, "BUTTON", "Flood");
-    QVERIFY(waitUntil([&] { return m_k->w.ix == 2; }));
+    QVERIFY(waitUntil([&] { return m_k->session.ix == 2; }));
     QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
-    QVERIFY(!waitUntil([&] { return m_k->w.ix != 2; }, 1500));
+    QVERIFY(!waitUntil([&] { return m_k->session.ix != 2; }, 1500));
     QCOMPARE(m_k->wbMyBrowser.size(), 3);
     QVERIFY(first->isHidden());
     QVERIFY(m_k->browser()->LocationURL().startsWith(url(QStringLiteral("/members.html?n="))));
 
     // Close twice: one Close line while recording, none in check mode.
-    m_k->g.gMode = QStringLiteral("record");
+    m_k->session.g.gMode = Mode::Record;
     const QString popupAddress = m_win->TxtURL->text();
     m_win->CmdClose->click();
-    QCOMPARE(m_k->w.ix, 1);
+    QCOMPARE(m_k->session.ix, 1);
     QCOMPARE(m_k->wbMyBrowser.size(), 2);
     QVERIFY(first->isVisible());
     QVERIFY(m_win->CmdClose->isVisible());
     QCOMPARE(m_win->TxtURL->text(), popupAddress);
-    m_k->g.gMode = QStringLiteral("check");
+    m_k->session.g.gMode = Mode::Check;
     m_win->CmdClose->click();
-    QCOMPARE(m_k->w.ix, 0);
+    QCOMPARE(m_k->session.ix, 0);
     QCOMPARE(m_k->wbMyBrowser.size(), 1);
     QVERIFY(main->isVisible());
     QVERIFY(m_win->CmdClose->isHidden());
     QCOMPARE(lines(), line(QStringLiteral("Close")));
 
     // Nothing to close: nothing happens, nothing is recorded.
-    m_k->g.gMode = QStringLiteral("record");
+    m_k->session.g.gMode = Mode::Record;
     m_k->ClosePopup();
-    QCOMPARE(m_k->w.ix, 0);
+    QCOMPARE(m_k->session.ix, 0);
     QCOMPARE(lines(), line(QStringLiteral("Close")));
 }
 
@@ -449,7 +449,7 @@ void TestBrowsing::pageWithScriptsStillLoading()
                       "<!DOCTYPE html><html><body><button id=\"press\">Press</button>"
                       "<script src=\"/never.js\"></script><p>Never parsed</p></body></html>");
     QVERIFY(QTest::qWaitForWindowExposed(m_win));
-    m_k->g.gMode = QStringLiteral("record");
+    m_k->session.g.gMode = Mode::Record;
     const QString address = url(QStringLiteral("/loading.html"));
     const QString expected = line(QStringLiteral("URL"), address)
                              + fileForm({QStringLiteral("Web"), QString(), QStringLiteral("BUTTON"), QStringLiteral("onclick"),
@@ -477,7 +477,7 @@ void TestBrowsing::pageWithScriptsStillLoading()
     // Once stopped, the address is not recorded a second time.
     QVERIFY(!m_k->browser()->Busy());
     QCOMPARE(lines(), expected);
-    m_k->g.gMode.clear();
+    m_k->session.g.gMode = Mode::Idle;
 }
 
 // The address box follows a page that changes its own address, and Back
@@ -525,7 +525,7 @@ void TestBrowsing::clientSideNavigation()
     // shows its address, and the wait for the browser ends with it.
     // Each ends as a navigation (not by a time limit for loads that never
     // start), also the one over the entry that kept its address.
-    m_k->g.gMode = QStringLiteral("record");
+    m_k->session.g.gMode = Mode::Record;
     m_win->CmdBack->click();
     QVERIFY(b->Busy());
     QVERIFY(waitUntil([&] { return !b->Busy(); }));
@@ -543,5 +543,5 @@ void TestBrowsing::clientSideNavigation()
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/spa.html")));
     QCOMPARE(js(QStringLiteral("document.getElementById('view').textContent")), "/spa.html"_L1);
     QCOMPARE(lines(), line(QStringLiteral("Back")).repeated(3));
-    m_k->g.gMode.clear();
+    m_k->session.g.gMode = Mode::Idle;
 }

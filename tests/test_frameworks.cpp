@@ -32,7 +32,7 @@ public:
 private slots:
     void init()
     {
-        m_s = std::make_unique<Session>();
+        m_s = std::make_unique<Run>();
         m_s->f.writeSettings();
         QVERIFY(m_s->k.Form_Load());
         QVERIFY(QTest::qWaitForWindowExposed(&m_s->win));
@@ -47,7 +47,7 @@ private slots:
     void litShadowRootForm();
 
 private:
-    struct Session
+    struct Run
     {
         TestFolders f;
         ScriptedDialogs d;
@@ -74,7 +74,7 @@ private:
                                       const QString &changed);
 
     HttpServer m_server;
-    std::unique_ptr<Session> m_s;
+    std::unique_ptr<Run> m_s;
 };
 
 QVariant TestFrameworks::js(const QString &code)
@@ -136,7 +136,7 @@ void TestFrameworks::checkAndStop(const QString &element)
 
 QString TestFrameworks::workingCopy() const
 {
-    QFile f(m_s->k.g.gTempFile);
+    QFile f(m_s->k.session.g.gTempFile);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 

@@ -5,6 +5,7 @@
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
 #include "player/ObjectLocation.h"
+#include "script/ScriptFiles.h"
 #include "script/ScriptLine.h"
 #include "ui/FrmLog.h"
 #include "ui/FrmTestTrapEvents.h"
@@ -54,7 +55,7 @@ const int kRun = 30000;
 const QString kComplete = u" **** TEST COMPLETE - PASSED ****"_qs;
 
 // One interactive program: settings, folders, the main window, a page server.
-struct Session
+struct Run
 {
     TestFolders f;
     ScriptedDialogs d;
@@ -80,10 +81,10 @@ struct Session
     }
     void play(const QVector<ScriptLine> &lines)
     {
-        k.Open_File(script(lines));
+        k.script.Open_File(script(lines));
         k.DoPlay();
     }
-    bool running() const { return k.g.gMode == "play"_L1 || k.w.doingstep || k.Timer1.isActive(); }
+    bool running() const { return k.session.g.gMode == Mode::Play || k.session.doingstep || k.Timer1.isActive(); }
     QString log() { return k.frmLog()->log->toPlainText(); }
     bool logEnds(const QString &text) { return log().endsWith(text); }
     QString playPicture() const { return win.CmdPlay->property("picture").toString(); }
@@ -152,7 +153,7 @@ private slots:
 
 void TestPlayer::threeStepScriptPasses()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
             web(u"Next page"_qs, u"A"_qs, u"onclick"_qs, u"next.html"_qs)});
@@ -170,8 +171,8 @@ void TestPlayer::threeStepScriptPasses()
         u"Step: 3, =>passed\r\n"_qs,
         u"Step: 3, =>"_qs + kComplete};
     QCOMPARE(s.log(), entries.join(QString()).replace(u"\r\n"_qs, u"\n"_qs));
-    QCOMPARE(readAll(s.k.g.gLogFile), entries.join(u"\r\n"_qs) + u"\r\n"_qs);
-    QCOMPARE(s.k.g.gMode, QString());
+    QCOMPARE(readAll(s.k.session.g.gLogFile), entries.join(u"\r\n"_qs) + u"\r\n"_qs);
+    QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QVERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
     QVERIFY(s.images(u"*"_qs).isEmpty());
@@ -179,7 +180,7 @@ void TestPlayer::threeStepScriptPasses()
 
 void TestPlayer::failuresEndTheRunWithAScreenShot()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     const ScriptLine after = web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"never"_qs);
     // A check whose text changed; then, within seconds, a link whose text
@@ -200,21 +201,21 @@ void TestPlayer::failuresEndTheRunWithAScreenShot()
     QCOMPARE(shots.size(), 3);
     const QString shot = s.f.images() + u'/' + shots[2];
     QVERIFY(!QImage(shot).isNull());
-    const QString log = readAll(s.k.g.gLogFile);
+    const QString log = readAll(s.k.session.g.gLogFile);
     QVERIFY2(log.endsWith(u"Step: 2, =>failed - cannot find object\r\n\r\n"
                           "Step: 2, =>!!!!! - FAILURE - screen shot "_qs
                           + shot + u" saved !!!!!!\r\n\r\n"_qs),
              qPrintable(log));
     QVERIFY(!log.contains("Step: 2, =>passed"_L1) && !log.contains("Step: 3"_L1));
     QVERIFY(!log.contains("TEST COMPLETE"_L1));
-    QCOMPARE(s.k.w.stepno, 2);
-    QCOMPARE(s.k.g.gMode, QString());
+    QCOMPARE(s.k.session.stepno, 2);
+    QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-on.bmp"_qs);
 }
 
 void TestPlayer::checksFindAndHighlight()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     s.play({s.open(), check(u"dup"_qs, u"INPUT"_qs, u"first"_qs),
             check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)});
@@ -227,8 +228,8 @@ void TestPlayer::checksFindAndHighlight()
                  && events.endsWith("|white style none"_L1),
              qPrintable(events));
     QCOMPARE(s.js(u"document.getElementById('white').getAttribute('style')"_qs), QVariant());
-    QCOMPARE(s.k.w.border, 0);
-    QCOMPARE(s.k.w.bgcolor, u"#ffffff"_qs);
+    QCOMPARE(s.k.session.border, 0);
+    QCOMPARE(s.k.session.bgcolor, u"#ffffff"_qs);
     // Of two fields with one name the first is found and given the focus.
     QCOMPARE(s.js(u"document.activeElement.id"_qs).toString(), u"dup1"_qs);
 
@@ -314,7 +315,7 @@ void TestPlayer::checkedFieldContent()
 // recorded hint), and where nothing tells, the first, with a note.
 void TestPlayer::replayActsOnTheRecordedElement()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     const QString cell = u"<button onclick=\"note('delete pressed')\">Delete</button>"_qs;
     const QString input = u"INPUT"_qs, button = u"BUTTON"_qs, click = u"onclick"_qs,
@@ -343,7 +344,7 @@ void TestPlayer::replayActsOnTheRecordedElement()
 
 void TestPlayer::valuesClicksAndKeysReachThePage()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
             web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs, u"UK:United Kingdom"_qs),
@@ -378,7 +379,7 @@ void TestPlayer::valuesClicksAndKeysReachThePage()
 
 void TestPlayer::navigationAndPopupSteps()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     // The check finds its text only when the pop-up the click opened is the
     // browser in front.
@@ -387,16 +388,16 @@ void TestPlayer::navigationAndPopupSteps()
             web(u"Start again"_qs, u"A"_qs, u"onclick"_qs), special(u"back"_qs), special({})});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.logEnds(u"Step: 7, =>"_qs + kComplete), qPrintable(s.log()));
-    QCOMPARE(s.k.w.ix, 0);
+    QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.wbMyBrowser.size(), 1);
     QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
 
     // A run that leaves a pop-up open; the next Play closes it first.
     s.play({web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QCOMPARE(s.k.w.ix, 1);
+    QCOMPARE(s.k.session.ix, 1);
     s.k.DoPlay();
-    QCOMPARE(s.k.w.ix, 0);
+    QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.wbMyBrowser.size(), 1);
     QVERIFY(s.k.browser()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
@@ -408,7 +409,7 @@ void TestPlayer::navigationAndPopupSteps()
     s.whenLogged(u"Step: 3, =>Type=Web"_qs,
                  [&s] { QTimer::singleShot(500, s.win.CmdClose, &QPushButton::click); });
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QCOMPARE(s.k.w.ix, 0);
+    QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.wbMyBrowser.size(), 1);
     QVERIFY2(s.log().contains("Step: 3, =>failed - cannot find object\n"_L1), qPrintable(s.log()));
     QVERIFY(!s.log().contains("Step: 3, =>passed"_L1));
@@ -416,20 +417,20 @@ void TestPlayer::navigationAndPopupSteps()
 
 void TestPlayer::manualStepPausesAndResumes()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     s.d.expect(u"message"_qs);
     s.play({s.open(), special(u"Manual"_qs, u"Compare \"the\" form"_qs), special({}),
             special(u"manual"_qs, u"Last one"_qs)});
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.g.gMode, u"manual"_qs, kRun);
-    QTRY_VERIFY(!s.k.w.doingstep);
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.g.gMode, Mode::Manual, kRun);
+    QTRY_VERIFY(!s.k.session.doingstep);
     QCOMPARE(s.d.shown.last(), u"message|Manual Step|Compare \"the\" form"_qs);
     QCOMPARE(s.playPicture(), u"pause.bmp"_qs);
     QVERIFY(!s.k.Timer1.isActive());
     QTest::qWait(200);
-    QCOMPARE(s.k.w.stepno, 2);
+    QCOMPARE(s.k.session.stepno, 2);
     // Edited while it waits: the next tick reads the new third line.
-    writeLines(s.k.g.gTempFile,
+    writeLines(s.k.session.g.gTempFile,
                {s.open(), special(u"Manual"_qs, u"Compare"_qs),
                 special(u"Snapshot"_qs, u"edited"_qs), special(u"manual"_qs, u"Last one"_qs)});
 
@@ -438,11 +439,11 @@ void TestPlayer::manualStepPausesAndResumes()
     s.d.expect(u"message"_qs);
     s.d.expect(u"message"_qs);
     s.k.DoPlay();
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.w.stepno, 4, kRun);
-    QTRY_COMPARE(s.k.g.gMode, u"manual"_qs);
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 4, kRun);
+    QTRY_COMPARE(s.k.session.g.gMode, Mode::Manual);
     s.k.DoPlay();
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.w.stepno, 5, kRun);
-    QTRY_VERIFY(!s.k.w.doingstep);
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 5, kRun);
+    QTRY_VERIFY(!s.k.session.doingstep);
     QCOMPARE(s.d.shown.size(), 3);
     QCOMPARE(s.d.shown.last(), u"message|Manual Step|Last one"_qs);
     QCOMPARE(s.images(u"*"_qs), QStringList{u"step_3_edited.bmp"_qs});
@@ -450,14 +451,14 @@ void TestPlayer::manualStepPausesAndResumes()
     QVERIFY(s.log().contains("Step: 5, =>Type=Special, Object=manual"_L1));
     QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
     s.win.CmdStop->click();
-    QCOMPARE(s.k.g.gMode, QString());
+    QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
 }
 
 void TestPlayer::snapshotNames()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     QDir(s.f.images()).removeRecursively(); // made again
     const QString snap = u"Snapshot"_qs;
@@ -477,17 +478,17 @@ void TestPlayer::snapshotNames()
 
 void TestPlayer::playAndStopDuringARun()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     // Play between steps halts: no further step, no completion line.
     s.play(QVector<ScriptLine>(30, special({})));
-    QTRY_VERIFY_WITH_TIMEOUT(s.k.w.stepno >= 3, kRun);
+    QTRY_VERIFY_WITH_TIMEOUT(s.k.session.stepno >= 3, kRun);
     s.win.CmdPlay->click();
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QTRY_VERIFY(!s.running());
-    const int halted = s.k.w.stepno;
+    const int halted = s.k.session.stepno;
     QTest::qWait(200);
-    QCOMPARE(s.k.w.stepno, halted);
+    QCOMPARE(s.k.session.stepno, halted);
     QVERIFY(halted < 30 && !s.log().contains("TEST COMPLETE"_L1));
 
     // Play and Stop during a step (the check's highlight): the step runs to
@@ -514,32 +515,72 @@ void TestPlayer::playAndStopDuringARun()
              qPrintable(s.log()));
     QVERIFY(!s.log().contains("failed"_L1) && !s.log().contains("TEST COMPLETE"_L1));
     QVERIFY(s.images(u"fail_*"_qs).isEmpty());
-    QCOMPARE(s.k.w.stepno, 3);
+    QCOMPARE(s.k.session.stepno, 3);
 }
 
 void TestPlayer::workingCopyMissingOrEmpty()
 {
-    Session s;
+    Run s;
     QVERIFY(s.start());
     const QString empty = u"Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."_qs;
     s.play({}); // one empty step that passes
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QCOMPARE(s.log(), empty + u"Step: 1, =>passed\nStep: 1, =>"_qs + kComplete);
     // A working copy that is gone ends the run after one empty step, failed.
-    QFile::remove(s.k.g.gTempFile);
+    QFile::remove(s.k.session.g.gTempFile);
     s.k.DoPlay();
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QCOMPARE(s.k.w.stepno, 1);
-    QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.g.gTempFile),
+    QCOMPARE(s.k.session.stepno, 1);
+    QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.session.g.gTempFile),
              qPrintable(s.log()));
     QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
     QCOMPARE(s.images(u"fail_*"_qs).size(), 1);
+
+    // Lines of a type the player does not know do nothing, and the log says
+    // so instead of "passed".
+    {
+        QFile f(s.k.session.g.gTempFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
+    }
+    s.k.DoPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QCOMPARE(s.log().count(u"=>skipped - unknown step type"_qs), 2);
+    QVERIFY(s.log().contains(u"Step: 2, =>Type=xyz, Object="_qs));
+    QVERIFY(!s.log().contains(u"passed\n"_qs));
+    QVERIFY(s.log().endsWith(kComplete));
+
+    // What is recorded after New is not the old script: its runs are not
+    // logged into the old script's log but into one of their own.
+    const QDateTime at(QDate(2005, 12, 9), QTime(14, 30, 5));
+    ScriptClock::now = [at] { return at; };
+    s.win.mnuFileNew->trigger();
+    QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
+    QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
+    QCOMPARE(s.k.session.g.gLogFile, QString());
+    s.k.DoPlay();
+    s.k.CmdStop_Click();
+    const QString untitled = s.f.logs() + u"/untitled_2005-12-09-143005.log"_qs;
+    QCOMPARE(s.k.session.g.gLogFile, untitled);
+    s.k.log.WriteLog(1, u"first\r\n"_qs);
+    s.k.DoPlay(); // the same unsaved script again: the same log
+    s.k.CmdStop_Click();
+    s.k.log.WriteLog(1, u"second\r\n"_qs);
+    QCOMPARE(readAll(untitled), u"Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"_qs);
+    // After New, a new log, even in the same second.
+    s.win.mnuFileNew->trigger();
+    s.k.DoPlay();
+    s.k.CmdStop_Click();
+    s.k.log.WriteLog(1, u"third\r\n"_qs);
+    ScriptClock::now = [] { return QDateTime::currentDateTime(); };
+    QCOMPARE(s.k.session.g.gLogFile, s.f.logs() + u"/untitled_2005-12-09-143005_2.log"_qs);
+    QCOMPARE(readAll(s.k.session.g.gLogFile), u"Step: 1, =>third\r\n\r\n"_qs);
 }
 
 void TestPlayer::pageThatNeverFinishesLoading()
 {
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "1500");
-    Session s;
+    Run s;
     s.server.addHangingPath(u"/player/hang.gif"_qs);
     QVERIFY(s.start());
     const QString late = u"=>failed - the page was still loading after 1.5 seconds\n"_qs;
@@ -585,7 +626,7 @@ void TestPlayer::pageThatNeverFinishesLoading()
 
 void TestPlayer::commandLineRun()
 {
-    Session s; // the folders, the page server and the script writer
+    Run s; // the folders, the page server and the script writer
     const QString ini = s.f.config() + u"/kestrel/kestrel.ini"_qs; // the program's, not this test's
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
@@ -648,7 +689,7 @@ void TestPlayer::commandLineRun()
 // saved, opened and played back.
 void TestPlayer::recordedSessionPlaysBack()
 {
-    Session s;
+    Run s;
     HttpServer shop(u"" KESTREL_TEST_PAGES "/../../examples/site"_qs);
     QVERIFY(s.start());
     QVERIFY(QTest::qWaitForWindowExposed(&s.win));
@@ -688,7 +729,7 @@ void TestPlayer::recordedSessionPlaysBack()
     }));
     s.win.CmdCheck->click();
     click(u"total"_qs);
-    QVERIFY(waitUntil([&] { return readAll(s.k.g.gTempFile).contains("\"Check\""_L1); }));
+    QVERIFY(waitUntil([&] { return readAll(s.k.session.g.gTempFile).contains("\"Check\""_L1); }));
     s.win.CmdStop->click();
     const QString saved = s.f.scripts() + u"/recorded.csv"_qs;
     s.d.expect(u"save"_qs, saved);
@@ -699,7 +740,7 @@ void TestPlayer::recordedSessionPlaysBack()
              qPrintable(script));
 
     s.k.GoToPage(u"about:blank"_qs);
-    s.k.Open_File(saved);
+    s.k.script.Open_File(saved);
     s.k.DoPlay();
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.logEnds(u"passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
@@ -713,7 +754,7 @@ void TestPlayer::recordedSessionPlaysBack()
 void TestPlayer::stepsWaitForThePageToRender()
 {
     qputenv("KESTREL_WAIT_MS", "8000");
-    Session s;
+    Run s;
     s.server.addDelayedPath(u"/orders.txt"_qs, 1200);
     s.server.addPage(u"/orders.txt"_qs, "3 orders", "text/plain");
     s.server.addPage(u"/player/late.html"_qs,

@@ -34,7 +34,7 @@ private slots:
     void initTestCase() { QVERIFY(m_server.isListening()); }
     void init()
     {
-        m_s = std::make_unique<Session>();
+        m_s = std::make_unique<Run>();
         m_s->f.writeSettings();
         m_expected.clear();
         QVERIFY(k().Form_Load());
@@ -57,7 +57,7 @@ private slots:
     void tamperedBuiltIns();
 
 private:
-    struct Session
+    struct Run
     {
         TestFolders f;
         ScriptedDialogs d;
@@ -72,7 +72,7 @@ private:
     {
         return waitUntil([&] { return b()->LocationURL().endsWith(page) && !b()->Busy(); });
     }
-    bool recording() { return k().g.gMode == "record" || k().g.gMode == "check"; }
+    bool recording() { return k().session.g.gMode == Mode::Record || k().session.g.gMode == Mode::Check; }
     QVariant js(const QString &code);
     QPoint center(const QString &element);
     void click(const QString &element, bool press = true);
@@ -82,7 +82,7 @@ private:
     bool expect(const QStringList &lines);
 
     HttpServer m_server;
-    std::unique_ptr<Session> m_s;
+    std::unique_ptr<Run> m_s;
     QString m_expected;
 };
 
@@ -153,7 +153,7 @@ bool TestRecorder::expect(const QStringList &lines)
 {
     for (const QString &l : lines)
         m_expected += l + QStringLiteral("\r\n");
-    QFile f(k().g.gTempFile);
+    QFile f(k().session.g.gTempFile);
     const auto script = [&] { return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString(); };
     QString got;
     if (waitUntil([&] { got = script(); f.close(); return got == m_expected; }, 10000))
@@ -210,7 +210,7 @@ void TestRecorder::recordsASession()
     QVERIFY(shows(site));
     m_s->d.expect(QStringLiteral("message"));
     click(Q("pop"));
-    QVERIFY(waitUntil([&] { return k().w.ix == 1 && m_s->d.allAnswered() && !b()->Busy(); }));
+    QVERIFY(waitUntil([&] { return k().session.ix == 1 && m_s->d.allAnswered() && !b()->Busy(); }));
     click(Q("hello"));
     QVERIFY(expect({R"("Special","Manual","","","Compare the printout","")",
                     R"("Special","Snapshot","","","order form","")",
@@ -246,8 +246,8 @@ void TestRecorder::instrumentationAndModes()
     m_s->win.CmdSnapshot->click();
     // With the forwarders on the page, these modes write nothing and
     // highlight nothing.
-    for (const char *mode : {"", "play", "Manual step"}) {
-        k().g.gMode = QLatin1String(mode);
+    for (const Mode mode : {Mode::Idle, Mode::Play, Mode::ManualStep}) {
+        k().session.g.gMode = mode;
         click(Q("q"));
     }
     settle(3);
@@ -315,7 +315,7 @@ void TestRecorder::keysChecksAndHighlight()
     QVERIFY(HookManager::instance().isInstalled(&k(), HookManager::Keyboard));
     QTest::keyClicks(input(), QStringLiteral("3"));
     QVERIFY(expect({R"("Check","qty","INPUT","check","7","")"}));
-    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    QCOMPARE(k().session.g.gMode, Mode::Record);
     QCOMPARE(m_s->win.CmdRecord->property("picture"), QStringLiteral("record-on.bmp"));
     QCOMPARE(m_s->win.CmdPlay->property("picture"), QStringLiteral("play-off.bmp"));
     // Enter on a link: the click the browser makes of it is the step (an
@@ -331,8 +331,8 @@ void TestRecorder::keysChecksAndHighlight()
     const QString sum = Q("sum");
     const QVariant before = js(sum + QStringLiteral(".getAttribute('style')"));
     hover(sum);
-    QCOMPARE(k().w.border, 1);
-    QCOMPARE(k().w.bgcolor, QStringLiteral("#ffff00"));
+    QCOMPARE(k().session.border, 1);
+    QCOMPARE(k().session.bgcolor, QStringLiteral("#ffff00"));
     QCOMPARE(js(QStringLiteral("getComputedStyle(%1).backgroundColor").arg(sum)),
              QStringLiteral("rgb(192, 192, 192)"));
     hover(Q("cell"));
@@ -345,12 +345,12 @@ void TestRecorder::keysChecksAndHighlight()
     // remembered it writes nothing but ends check mode.
     k().CmdCheck_Click();
     hover(Q("js"));
-    QCOMPARE(k().g.gMode, QStringLiteral("check"));
+    QCOMPARE(k().session.g.gMode, Mode::Check);
     k().ProcessWebEvent(QString(), QStringLiteral("altkey"));
     k().CmdCheck_Click();
-    k().w.webobj = PageObject();
+    k().webobj = PageObject();
     k().ProcessWebEvent(QString(), QStringLiteral("altkey"));
-    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    QCOMPARE(k().session.g.gMode, Mode::Record);
     k().CmdCheck_Click();
     click(Q("cell"));
     click(Q("cell"));
@@ -389,7 +389,7 @@ void TestRecorder::hostilePage()
     QCOMPARE(m_s->win.eventsText().count(QStringLiteral("closed shadow root")), 1);
     QCOMPARE(js(Q("vanish") + QStringLiteral(" === null")), true);
     // The link reads back exactly as the page has it.
-    const auto lines = readScript(k().g.gTempFile);
+    const auto lines = readScript(k().session.g.gTempFile);
     QVERIFY(lines && lines->size() == 5);
     QCOMPARE(lines->at(2).decoded().Object, js(Q("quoted") + QStringLiteral(".innerHTML")).toString());
 
@@ -490,14 +490,14 @@ void TestRecorder::mousePressesAndAltKey()
     hover(Q("next"));
     QTest::keyClick(input(), Qt::Key_Alt);
     QVERIFY(expect({R"("Check","Next page","A","check","recorder/next.html","")"}));
-    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    QCOMPARE(k().session.g.gMode, Mode::Record);
     // Outside check mode Alt is no check: it goes on to the window, which
     // takes the focus from the field.
     QTest::keyClick(input(), Qt::Key_Alt);
     QTest::mouseClick(input(), Qt::LeftButton, {}, p);
     QVERIFY(expect({R"("Web","q","INPUT","onfocusout","","")",
                     R"("Web","q","INPUT","onclick","","")"}));
-    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    QCOMPARE(k().session.g.gMode, Mode::Record);
 }
 
 // Elements that share what a line names them by get a hint telling which one
@@ -565,7 +565,7 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
                     R"("Web","size","SELECT","onclick","2","l:Large")",
                     R"("Check","size","SELECT","check","2","l:Large")",
                     R"("Web","unique","INPUT","onclick","","")"}));
-    QCOMPARE(k().g.gMode, QStringLiteral("record"));
+    QCOMPARE(k().session.g.gMode, Mode::Record);
     // A check of one of several alike tells which one too.
     js(QStringLiteral("document.activeElement.blur()"));
     QVERIFY(expect({R"("Web","unique","INPUT","onfocusout","","")"}));

@@ -1,28 +1,21 @@
 #include "TestEnv.h"
 #include "ScriptedDialogs.h"
 
-#include "app/Kestrel.h"
+#include "core/Session.h"
 #include "script/PlaybackLog.h"
+#include "script/ScriptDocument.h"
 #include "script/ScriptFiles.h"
 #include "script/ScriptReader.h"
 #include "script/ScriptWriter.h"
 #include "settings/Settings.h"
-#include "ui/FrmLog.h"
-#include "ui/FrmTestTrapEvents.h"
 
-#include <QAction>
 #include <QDir>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
 
 class TestScript : public QObject
 {
     Q_OBJECT
-public:
-    static void initMain() { initTestEnvironment(); }
-
 private slots:
     void init();
     void writerStoresEveryValueExactly();
@@ -33,23 +26,34 @@ private slots:
     void saveAndSaveAs();
     void fileFailuresChangeNothing();
     void logEntriesWindowAndFile();
-    void unknownStepTypesAreSkipped();
 };
 
 namespace {
-// A real main window over fresh folders.
+// The script and its log over fresh folders, with what a window would show.
 struct Env
 {
     TestFolders f;
     ScriptedDialogs d;
-    Kestrel k{d};
-    FrmTestTrapEvents win{k};
+    Session session;
+    PlaybackLog log{session.g};
+    ScriptDocument doc{session, d, log};
+    QString caption, shown, logText;
+    int renewals = 0;
     Env()
     {
         f.writeSettings();
-        LoadSettings(k.g);
+        LoadSettings(session.g);
+        QObject::connect(&doc, &ScriptDocument::captionChanged,
+                         [this](const QString &text) { caption = text; });
+        QObject::connect(&doc, &ScriptDocument::linesCleared, [this] { shown.clear(); });
+        QObject::connect(&doc, &ScriptDocument::lineAppended,
+                         [this](const QString &text) { shown += text; });
+        QObject::connect(&doc, &ScriptDocument::renewed, [this] { ++renewals; });
+        QObject::connect(&log, &PlaybackLog::textAppended,
+                         [this](const QString &text) { logText += text; });
     }
-    QString events() const { return win.eventsText(); }
+    // As the events box shows them: line by line.
+    QString events() const { return QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
     QString path(const QString &name) const { return f.scripts() + QLatin1Char('/') + name; }
 };
 
@@ -131,19 +135,19 @@ void TestScript::writerStoresEveryValueExactly()
 void TestScript::writerModeFilterAndFailures()
 {
     Env e;
-    for (const char *mode : {"", "play", "Manual step", "manual", "Record"}) {
-        e.k.g.gMode = QString::fromLatin1(mode);
-        AppendScriptLine(e.k, "Web", "q", "INPUT", "onclick", "x", "");
+    for (const Mode mode : {Mode::Idle, Mode::Play, Mode::ManualStep, Mode::Manual}) {
+        e.session.g.gMode = mode;
+        e.doc.AppendScriptLine("Web", "q", "INPUT", "onclick", "x", "");
     }
-    QVERIFY(!QFile::exists(e.k.g.gTempFile));
+    QVERIFY(!QFile::exists(e.session.g.gTempFile));
     QCOMPARE(e.events(), QString());
 
-    e.k.g.gMode = QStringLiteral("record");
-    AppendScriptLine(e.k, "Web", "q", "INPUT", "onfocusout", "\"a\"\r\nb", "");
-    QCOMPARE(readScript(e.k.g.gTempFile)->size(), 1); // on disk at once
-    e.k.g.gMode = QStringLiteral("check");
-    AppendScriptLine(e.k, "Special", "Back", "", "", "", "");
-    QCOMPARE(bytesOf(e.k.g.gTempFile),
+    e.session.g.gMode = Mode::Record;
+    e.doc.AppendScriptLine("Web", "q", "INPUT", "onfocusout", "\"a\"\r\nb", "");
+    QCOMPARE(readScript(e.session.g.gTempFile)->size(), 1); // on disk at once
+    e.session.g.gMode = Mode::Check;
+    e.doc.AppendScriptLine("Special", "Back", "", "", "", "");
+    QCOMPARE(bytesOf(e.session.g.gTempFile),
              QByteArrayLiteral("\"Web\",\"q\",\"INPUT\",\"onfocusout\",\"\x01" "a\x01\0b\",\"\"\r\n")
                  + kBack);
     // The display shows the values as passed.
@@ -152,18 +156,18 @@ void TestScript::writerModeFilterAndFailures()
     // A working copy that cannot be written: one message per spell of
     // failures, the steps still listed.
     const QString folder = e.f.root() + QStringLiteral("/gone");
-    e.k.g.gTempFile = folder + QStringLiteral("/tarn_a_s.csv");
+    e.session.g.gTempFile = folder + QStringLiteral("/tarn_a_s.csv");
     e.d.expect(QStringLiteral("message"));
-    AppendScriptLine(e.k, "Web", "a", "A", "onclick", "1", "");
-    AppendScriptLine(e.k, "Web", "b", "A", "onclick", "2", "");
+    e.doc.AppendScriptLine("Web", "a", "A", "onclick", "1", "");
+    e.doc.AppendScriptLine("Web", "b", "A", "onclick", "2", "");
     QCOMPARE(e.d.shown.size(), 1);
     QVERIFY(e.d.shown[0].startsWith(QStringLiteral("message|Kestrel|The step could not be stored")));
     QVERIFY(e.events().endsWith(QStringLiteral("a,onclick,1,\nb,onclick,2,\n")));
     QDir().mkpath(folder);
-    AppendScriptLine(e.k, "Web", "c", "A", "onclick", "3", "");
+    e.doc.AppendScriptLine("Web", "c", "A", "onclick", "3", "");
     QDir(folder).removeRecursively();
     e.d.expect(QStringLiteral("message"));
-    AppendScriptLine(e.k, "Web", "d", "A", "onclick", "4", "");
+    e.doc.AppendScriptLine("Web", "d", "A", "onclick", "4", "");
     QCOMPARE(e.d.shown.size(), 2);
 }
 
@@ -256,40 +260,21 @@ void TestScript::readerGrammarAndBadInput()
 void TestScript::newDiscardsWorkingCopy()
 {
     Env e;
-    e.k.g.gFile = e.path(QStringLiteral("login.csv"));
-    e.k.g.gLogFile = QStringLiteral("/logs/login_x.log");
-    e.k.g.gMode = QStringLiteral("record");
-    AppendScriptLine(e.k, "Special", "Back", "", "", "", "");
-    e.win.mnuFileNew->trigger();
-    QVERIFY(!QFile::exists(e.k.g.gTempFile));
-    QCOMPARE(e.k.g.gFile, QString());
-    QCOMPARE(e.k.g.gMode, QString());
-    QCOMPARE(e.win.windowTitle(), QStringLiteral("Tarn Kestrel"));
+    e.session.g.gFile = e.path(QStringLiteral("login.csv"));
+    e.session.g.gLogFile = QStringLiteral("/logs/login_x.log");
+    e.session.g.gMode = Mode::Record;
+    e.doc.AppendScriptLine("Special", "Back", "", "", "", "");
+    e.doc.mnuFileNew_Click();
+    QVERIFY(!QFile::exists(e.session.g.gTempFile));
+    QCOMPARE(e.session.g.gFile, QString());
+    QCOMPARE(e.session.g.gMode, Mode::Idle);
+    QCOMPARE(e.caption, QStringLiteral("Tarn Kestrel"));
     QCOMPARE(e.events(), QString());
-    QCOMPARE(e.win.CmdRecord->property("picture").toString(), QStringLiteral("record-off.bmp"));
-    QCOMPARE(e.win.CmdPlay->property("picture").toString(), QStringLiteral("play-off.bmp"));
-    e.win.mnuFileNew->trigger(); // no working copy: nothing to complain about
+    QCOMPARE(e.renewals, 1);
+    e.doc.mnuFileNew_Click(); // no working copy: nothing to complain about
     QVERIFY(e.d.shown.isEmpty());
 
-    // What is recorded after New is not the old script: its runs are not
-    // logged into the old script's log but into one of their own.
-    QCOMPARE(e.k.g.gLogFile, QString());
-    e.k.DoPlay();
-    e.k.CmdStop_Click();
-    const QString untitled = e.f.logs() + QStringLiteral("/untitled_2005-12-09-143005.log");
-    QCOMPARE(e.k.g.gLogFile, untitled);
-    WriteLog(e.k, 1, QStringLiteral("first\r\n"));
-    e.k.DoPlay(); // the same unsaved script again: the same log
-    e.k.CmdStop_Click();
-    WriteLog(e.k, 1, QStringLiteral("second\r\n"));
-    QCOMPARE(bytesOf(untitled), QByteArray("Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"));
-    // After New, a new log, even in the same second.
-    e.win.mnuFileNew->trigger();
-    e.k.DoPlay();
-    e.k.CmdStop_Click();
-    WriteLog(e.k, 1, QStringLiteral("third\r\n"));
-    QCOMPARE(e.k.g.gLogFile, e.f.logs() + QStringLiteral("/untitled_2005-12-09-143005_2.log"));
-    QCOMPARE(bytesOf(e.k.g.gLogFile), QByteArray("Step: 1, =>third\r\n\r\n"));
+    QCOMPARE(e.session.g.gLogFile, QString());
 }
 
 void TestScript::openListsAndNamesLog()
@@ -300,30 +285,30 @@ void TestScript::openListsAndNamesLog()
                                          "\"Web\",\"<b class=\x01x\x01>\",\"A\",\"onclick\",\"(JS)\",\"\"\r\n"
                                          "\"Web\",\"q\",\"INPUT\",\"onfocusout\",\"\x01hi\x01\0x\",\"\"\r\n"
                                          "\"Web\",\"country\",\"SELECT\",\"onclick\",\"2\""));
-    e.k.g.gMode = QStringLiteral("record");
+    e.session.g.gMode = Mode::Record;
     e.d.expect(QStringLiteral("open"), QString()); // cancelled: nothing changes
-    e.win.MnuFileOpen->trigger();
+    e.doc.Open_File(QString());
     QCOMPARE(e.d.shown.last(), QStringLiteral("open|") + e.f.scripts() + QStringLiteral("|"));
-    QVERIFY(e.k.g.gFile.isEmpty() && !QFile::exists(e.k.g.gTempFile));
+    QVERIFY(e.session.g.gFile.isEmpty() && !QFile::exists(e.session.g.gTempFile));
 
     e.d.expect(QStringLiteral("open"), script);
-    e.win.MnuFileOpen->trigger();
-    QCOMPARE(e.k.g.gFile, script);
-    QCOMPARE(e.k.w.scriptName, QStringLiteral("/login"));
-    QCOMPARE(e.k.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143005.log"));
-    QVERIFY(!QFile::exists(e.k.g.gLogFile));
-    QCOMPARE(bytesOf(e.k.g.gTempFile), bytesOf(script));
-    QCOMPARE(e.win.windowTitle(), QStringLiteral("Tarn Kestrel - ") + script);
+    e.doc.Open_File(QString());
+    QCOMPARE(e.session.g.gFile, script);
+    QCOMPARE(e.session.scriptName, QStringLiteral("/login"));
+    QCOMPARE(e.session.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143005.log"));
+    QVERIFY(!QFile::exists(e.session.g.gLogFile));
+    QCOMPARE(bytesOf(e.session.g.gTempFile), bytesOf(script));
+    QCOMPARE(e.caption, QStringLiteral("Tarn Kestrel - ") + script);
     QCOMPARE(e.events(), QStringLiteral("URL,,http://h/a.htm,\n<b class=\"x\">,onclick,(JS),\n"
                                         "q,onfocusout,\u2401hi\u2401\u2400x,\ncountry,onclick,2,\n"));
-    QCOMPARE(e.k.g.gMode, QStringLiteral("record"));
+    QCOMPARE(e.session.g.gMode, Mode::Record);
 
     // Open again: the script is preset, the log gets a new name.
     ScriptClock::now = [] { return kOpenTime.addSecs(65); };
     e.d.expect(QStringLiteral("open"), script);
-    e.win.MnuFileOpen->trigger();
+    e.doc.Open_File(QString());
     QCOMPARE(e.d.shown.last(), QStringLiteral("open|") + e.f.scripts() + QLatin1Char('|') + script);
-    QCOMPARE(e.k.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143110.log"));
+    QCOMPARE(e.session.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143110.log"));
 
     const QStringList names = {QStringLiteral("plain"), QStringLiteral("my.test.csv"),
                                QStringLiteral("Prüfung mit Leerzeichen.txt")};
@@ -331,22 +316,22 @@ void TestScript::openListsAndNamesLog()
                                QStringLiteral("/Prüfung mit Leerzeichen")};
     for (int i = 0; i < names.size(); ++i) {
         writeBytes(e.path(names[i]), kBack);
-        e.k.Open_File(e.path(names[i]));
-        QCOMPARE(e.k.w.scriptName, bases[i]);
-        QCOMPARE(e.k.g.gLogFile, e.f.logs() + bases[i] + QStringLiteral("_2005-12-09-143110.log"));
+        e.doc.Open_File(e.path(names[i]));
+        QCOMPARE(e.session.scriptName, bases[i]);
+        QCOMPARE(e.session.g.gLogFile, e.f.logs() + bases[i] + QStringLiteral("_2005-12-09-143110.log"));
         QCOMPARE(e.events(), QStringLiteral("Back,,,\n"));
     }
     writeBytes(script, QByteArray());
-    e.k.Open_File(script);
-    QVERIFY(bytesOf(e.k.g.gTempFile).isEmpty() && e.events().isEmpty());
+    e.doc.Open_File(script);
+    QVERIFY(bytesOf(e.session.g.gTempFile).isEmpty() && e.events().isEmpty());
 
     // A script of megabytes is copied whole but listed only as far as a
     // person reads, saying how much is left out.
     const QByteArray many = QByteArray("\"Note\",\"n\",\"\",\"\",\"") + QByteArray(200, 'z')
                             + "\",\"\"\r\n";
     writeBytes(script, many.repeated(20000));
-    e.k.Open_File(script);
-    QCOMPARE(bytesOf(e.k.g.gTempFile).size(), many.size() * 20000);
+    e.doc.Open_File(script);
+    QCOMPARE(bytesOf(e.session.g.gTempFile).size(), many.size() * 20000);
     QVERIFY(e.events().size() < 1200 * 1000);
     QVERIFY(e.events().startsWith(QStringLiteral("n,,") + QString(200, QLatin1Char('z'))));
     QVERIFY(e.events().endsWith(QStringLiteral(" of the script's 20000 lines are not listed here\n")));
@@ -356,29 +341,29 @@ void TestScript::openListsAndNamesLog()
 void TestScript::saveAndSaveAs()
 {
     Env e;
-    e.k.g.gMode = QStringLiteral("record");
-    AppendScriptLine(e.k, "Web", "a", "A", "onclick", "x\r\ny", "");
-    const QByteArray recorded = bytesOf(e.k.g.gTempFile);
-    const QString title = e.win.windowTitle();
+    e.session.g.gMode = Mode::Record;
+    e.doc.AppendScriptLine("Web", "a", "A", "onclick", "x\r\ny", "");
+    const QByteArray recorded = bytesOf(e.session.g.gTempFile);
+    const QString title = e.caption;
     e.d.expect(QStringLiteral("save"), QString()); // no script yet: asks; cancel
-    e.win.mnuSave->trigger();
+    e.doc.SaveFile(false);
     QCOMPARE(e.d.shown.last(), QStringLiteral("save|") + e.f.scripts() + QStringLiteral("|"));
-    QCOMPARE(e.k.g.gFile, QString());
+    QCOMPARE(e.session.g.gFile, QString());
 
     const QString plain = e.path(QStringLiteral("plain name")); // used as it is
     e.d.expect(QStringLiteral("save"), plain);
-    e.win.mnuSave->trigger();
-    QCOMPARE(e.k.g.gFile, plain);
+    e.doc.SaveFile(false);
+    QCOMPARE(e.session.g.gFile, plain);
     QCOMPARE(bytesOf(plain), recorded);
-    QCOMPARE(e.win.windowTitle(), title);
-    QCOMPARE(e.k.g.gLogFile, QString());
+    QCOMPARE(e.caption, title);
+    QCOMPARE(e.session.g.gLogFile, QString());
 
     // Save with a script named writes at once and replaces the file as a
     // whole: a reader holding the old file still sees the old text.
-    AppendScriptLine(e.k, "Special", "Back", "", "", "", "");
+    e.doc.AppendScriptLine("Special", "Back", "", "", "", "");
     QFile old(plain);
     QVERIFY(old.open(QIODevice::ReadOnly));
-    e.win.mnuSave->trigger();
+    e.doc.SaveFile(false);
     QCOMPARE(bytesOf(plain), recorded + kBack);
     QCOMPARE(old.readAll(), recorded);
 
@@ -387,16 +372,16 @@ void TestScript::saveAndSaveAs()
     writeBytes(other, "keep me");
     e.d.expect(QStringLiteral("save"), other);
     e.d.expect(QStringLiteral("question"), QStringLiteral("no"));
-    e.win.mnuSaveAs->trigger();
+    e.doc.SaveFile(true);
     QVERIFY(e.d.shown.last().startsWith(QStringLiteral("question|Kestrel|") + other
                                         + QStringLiteral(" already exists.")));
     QCOMPARE(bytesOf(other), QByteArray("keep me"));
-    QCOMPARE(e.k.g.gFile, plain);
+    QCOMPARE(e.session.g.gFile, plain);
     e.d.expect(QStringLiteral("save"), other);
     e.d.expect(QStringLiteral("question"), QStringLiteral("yes"));
-    e.win.mnuSaveAs->trigger();
+    e.doc.SaveFile(true);
     QCOMPARE(bytesOf(other), recorded + kBack);
-    QCOMPARE(e.k.g.gFile, other);
+    QCOMPARE(e.session.g.gFile, other);
     QVERIFY(e.d.allAnswered() && e.d.unexpected.isEmpty());
 }
 
@@ -406,29 +391,29 @@ void TestScript::fileFailuresChangeNothing()
     const QString script = e.path(QStringLiteral("good.csv"));
     writeBytes(script, kBack);
     // Nothing recorded since start-up: Save and Save as say so, ask nothing.
-    e.k.g.gFile = script;
+    e.session.g.gFile = script;
     e.d.expect(QStringLiteral("message"));
-    e.win.mnuSave->trigger();
+    e.doc.SaveFile(false);
     e.d.expect(QStringLiteral("message"));
-    e.win.mnuSaveAs->trigger();
+    e.doc.SaveFile(true);
     QCOMPARE(e.d.shown.size(), 2);
     QVERIFY(e.d.shown.last().startsWith(QStringLiteral("message|Kestrel|Nothing has been recorded")));
 
-    e.k.Open_File(script);
-    const Globals before = e.k.g;
+    e.doc.Open_File(script);
+    const Globals before = e.session.g;
     ScriptClock::now = [] { return kOpenTime.addDays(1); };
     auto unchanged = [&] {
-        QCOMPARE(e.k.g.gFile, script);
-        QCOMPARE(e.k.g.gLogFile, before.gLogFile);
-        QCOMPARE(e.k.w.scriptName, QStringLiteral("/good"));
+        QCOMPARE(e.session.g.gFile, script);
+        QCOMPARE(e.session.g.gLogFile, before.gLogFile);
+        QCOMPARE(e.session.scriptName, QStringLiteral("/good"));
         QCOMPARE(bytesOf(before.gTempFile), kBack);
-        QCOMPARE(e.win.windowTitle(), QStringLiteral("Tarn Kestrel - ") + script);
+        QCOMPARE(e.caption, QStringLiteral("Tarn Kestrel - ") + script);
         QCOMPARE(e.events(), QStringLiteral("Back,,,\n"));
     };
     for (const QString &bad : {e.path(QStringLiteral("missing.csv")), e.f.scripts()}) {
         e.d.expect(QStringLiteral("open"), bad);
         e.d.expect(QStringLiteral("message"));
-        e.win.MnuFileOpen->trigger();
+        e.doc.Open_File(QString());
         QVERIFY(e.d.shown.last().startsWith(QStringLiteral("message|Kestrel|The script ") + bad
                                             + QStringLiteral(" cannot be opened: ")));
         unchanged();
@@ -437,17 +422,17 @@ void TestScript::fileFailuresChangeNothing()
     for (const QString &bad : {e.f.root() + QStringLiteral("/no/such.csv"), e.f.scripts()}) {
         e.d.expect(QStringLiteral("save"), bad);
         e.d.expect(QStringLiteral("message"));
-        e.win.mnuSaveAs->trigger();
+        e.doc.SaveFile(true);
         QVERIFY(e.d.shown.last().startsWith(QStringLiteral("message|Kestrel|The script could not "
                                                            "be saved as ") + bad));
         unchanged();
     }
     // The working copy's folder has gone: Open cannot copy.
     writeBytes(e.path(QStringLiteral("plain")), "x\r\n");
-    e.k.g.gTempFile = e.f.root() + QStringLiteral("/gone/tarn_a_s.csv");
+    e.session.g.gTempFile = e.f.root() + QStringLiteral("/gone/tarn_a_s.csv");
     e.d.expect(QStringLiteral("message"));
-    e.k.Open_File(e.path(QStringLiteral("plain")));
-    e.k.g.gTempFile = before.gTempFile;
+    e.doc.Open_File(e.path(QStringLiteral("plain")));
+    e.session.g.gTempFile = before.gTempFile;
     unchanged();
     QVERIFY(e.d.allAnswered() && e.d.unexpected.isEmpty());
 }
@@ -459,30 +444,28 @@ void TestScript::logEntriesWindowAndFile()
     QCOMPARE(logEntry(-1, QString()), QStringLiteral("Step:-1, =>"));
 
     Env e;
-    WriteLog(e.k, 1, QStringLiteral("passed\r\n")); // no script: window only
-    FrmLog *win = e.k.frmLog();
-    QVERIFY(!win->isVisible());
-    QCOMPARE(win->log->toPlainText(), QStringLiteral("Text1Step: 1, =>passed\n"));
+    e.log.WriteLog(1, QStringLiteral("passed\r\n")); // no script: window only
+    QCOMPARE(e.logText, QStringLiteral("Step: 1, =>passed\r\n"));
     QVERIFY(QDir(e.f.logs()).isEmpty());
 
     const QString script = e.path(QStringLiteral("login.csv"));
     writeBytes(script, kBack);
-    e.k.Open_File(script);
-    win->log->clear();
+    e.doc.Open_File(script);
+    e.logText.clear();
     for (int run = 0; run < 2; ++run) {
-        beginLogRun(e.k);
-        WriteLog(e.k, 3, QStringLiteral("Value=\x01S\x01\0....."));
-        WriteLog(e.k, 3, QStringLiteral("passed\r\n"));
+        e.log.beginRun();
+        e.log.WriteLog(3, QStringLiteral("Value=\x01S\x01\0....."));
+        e.log.WriteLog(3, QStringLiteral("passed\r\n"));
     }
-    QCOMPARE(e.k.frmLog(), win);
-    const QString shown = QStringLiteral("Step: 3, =>Value=\u2401S\u2401\u2400.....Step: 3, =>passed\n");
-    QCOMPARE(win->log->toPlainText(), shown + shown);
+    const QString shown =
+        QStringLiteral("Step: 3, =>Value=\u2401S\u2401\u2400.....Step: 3, =>passed\r\n");
+    QCOMPARE(e.logText, shown + shown);
     const QByteArray stored =
         QByteArrayLiteral("Step: 3, =>Value=\x01S\x01\0.....\r\nStep: 3, =>passed\r\n\r\n");
     QCOMPARE(bytesOf(e.f.logs() + QStringLiteral("/login_2005-12-09-143005.log")), stored + stored);
     ScriptClock::now = [] { return kOpenTime.addSecs(1); };
-    e.k.Open_File(script); // a new Open starts a new file
-    WriteLog(e.k, -1, QStringLiteral(" **** TEST COMPLETE - PASSED ****"));
+    e.doc.Open_File(script); // a new Open starts a new file
+    e.log.WriteLog(-1, QStringLiteral(" **** TEST COMPLETE - PASSED ****"));
     QCOMPARE(bytesOf(e.f.logs() + QStringLiteral("/login_2005-12-09-143006.log")),
              QByteArray("Step:-1, => **** TEST COMPLETE - PASSED ****\r\n"));
 
@@ -491,50 +474,33 @@ void TestScript::logEntriesWindowAndFile()
     const QString theirs = e.f.logs() + QStringLiteral("/login_2005-12-09-143007.log");
     writeBytes(theirs, "theirs\r\n");
     ScriptClock::now = [] { return kOpenTime.addSecs(2); };
-    e.k.Open_File(script);
-    WriteLog(e.k, 1, QStringLiteral("mine\r\n"));
-    WriteLog(e.k, 2, QStringLiteral("mine\r\n"));
+    e.doc.Open_File(script);
+    e.log.WriteLog(1, QStringLiteral("mine\r\n"));
+    e.log.WriteLog(2, QStringLiteral("mine\r\n"));
     QCOMPARE(bytesOf(theirs), QByteArray("theirs\r\n"));
-    QCOMPARE(e.k.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143007_2.log"));
-    QCOMPARE(bytesOf(e.k.g.gLogFile),
+    QCOMPARE(e.session.g.gLogFile, e.f.logs() + QStringLiteral("/login_2005-12-09-143007_2.log"));
+    QCOMPARE(bytesOf(e.session.g.gLogFile),
              QByteArray("Step: 1, =>mine\r\n\r\nStep: 2, =>mine\r\n\r\n"));
 
     // A log file that cannot be written: noted once per run, never a dialog.
-    e.k.g.gLogFile = e.f.root() + QStringLiteral("/no such folder/x.log");
-    win->log->clear();
+    e.session.g.gLogFile = e.f.root() + QStringLiteral("/no such folder/x.log");
+    e.logText.clear();
     for (int run = 0; run < 2; ++run) {
-        beginLogRun(e.k);
-        WriteLog(e.k, 1, QStringLiteral("Type=Special....."));
-        WriteLog(e.k, 1, QStringLiteral("passed\r\n"));
-        WriteLog(e.k, 2, QStringLiteral("failed\r\n"));
+        e.log.beginRun();
+        e.log.WriteLog(1, QStringLiteral("Type=Special....."));
+        e.log.WriteLog(1, QStringLiteral("passed\r\n"));
+        e.log.WriteLog(2, QStringLiteral("failed\r\n"));
     }
-    const QStringList lines = win->log->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = e.logText.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 9);
     for (int i : {0, 4}) {
         QCOMPARE(lines[i], QStringLiteral("Step: 1, =>Type=Special....."));
-        QVERIFY(lines[i + 1].startsWith(QStringLiteral("!!!!! The log file ") + e.k.g.gLogFile));
+        QVERIFY(lines[i + 1].startsWith(QStringLiteral("!!!!! The log file ") + e.session.g.gLogFile));
         QCOMPARE(lines[i + 2], QStringLiteral("Step: 1, =>passed"));
         QCOMPARE(lines[i + 3], QStringLiteral("Step: 2, =>failed"));
     }
     QVERIFY(e.d.shown.isEmpty());
 }
 
-void TestScript::unknownStepTypesAreSkipped()
-{
-    // Lines of a type the player does not know do nothing, and the log says
-    // so instead of "passed".
-    Env e;
-    writeBytes(e.k.g.gTempFile, "\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
-    e.k.g.gMode = QStringLiteral("play");
-    e.k.Timer1_Timer();
-    e.k.Timer1_Timer();
-    const QString log = e.k.frmLog()->log->toPlainText();
-    QCOMPARE(log.count(QStringLiteral("=>skipped - unknown step type")), 2);
-    QVERIFY(log.contains(QStringLiteral("Step: 2, =>Type=xyz, Object=")));
-    QVERIFY(!log.contains(QStringLiteral("passed\n")));
-    QVERIFY(log.endsWith(QStringLiteral(" **** TEST COMPLETE - PASSED ****")));
-    e.k.Timer1.stop();
-}
-
-QTEST_MAIN(TestScript)
+QTEST_GUILESS_MAIN(TestScript)
 #include "test_script.moc"

@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 #include "ScriptedDialogs.h"
 
-#include "app/WorkingState.h"
+#include "core/Session.h"
 #include "settings/Folders.h"
 #include "settings/Settings.h"
 
@@ -26,12 +26,12 @@ void TestSettings::missingAndDamagedStoreReadEmpty()
 {
     TestFolders f;
     Globals g;
-    g.gMode = QStringLiteral("record");
+    g.gMode = Mode::Record;
     g.gLogFile = QStringLiteral("x.log");
     LoadSettings(g);
     QVERIFY(g.gFile.isEmpty() && g.gDftDir.isEmpty() && g.gDftImgDir.isEmpty()
             && g.gDftLogDir.isEmpty());
-    QVERIFY(g.gMode.isEmpty() && g.gLogFile.isEmpty());
+    QVERIFY(g.gMode == Mode::Idle && g.gLogFile.isEmpty());
 
     QDir().mkpath(f.config() + QLatin1Char('/') + settingsApplicationName());
     QFile garbage(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName()));

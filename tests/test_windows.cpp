@@ -234,7 +234,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
 
     // A run of 32 steps: the log shows over the maximized main window, the
     // main window keeps the focus, and the log follows the newest line.
-    QFile working(k.g.gTempFile);
+    QFile working(k.session.g.gTempFile);
     QVERIFY(working.open(QIODevice::WriteOnly));
     for (int i = 0; i < 32; ++i)
         working.write("\"Note\",\"step\",\"\",\"\",\"\",\"\"\r\n");
@@ -265,14 +265,14 @@ void TestWindows::logWindowStaysAboveAndFollows()
     // The Automation box follows recorded lines too, unless the user has
     // scrolled up to read.
     QVERIFY(activate(&win));
-    k.g.gMode = QStringLiteral("record");
+    k.session.g.gMode = Mode::Record;
     for (int i = 0; i < 60; ++i)
-        AppendScriptLine(k, "Special", "Back", "", "", QString::number(i), "");
+        k.script.AppendScriptLine("Special", "Back", "", "", QString::number(i), "");
     QScrollBar *eventsBar = win.TxtEvents->verticalScrollBar();
     QVERIFY(eventsBar->maximum() > 0);
     QCOMPARE(eventsBar->value(), eventsBar->maximum());
     eventsBar->setValue(0);
-    AppendScriptLine(k, "Special", "Back", "", "", "more", "");
+    k.script.AppendScriptLine("Special", "Back", "", "", "more", "");
     QCOMPARE(eventsBar->value(), 0);
 
     // The user widens the Automation box by dragging its edge.
@@ -290,7 +290,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
     QTRY_VERIFY_WITH_TIMEOUT(win.FrmAutomation->width() >= frameWidth + 100, kWait);
     QCOMPARE(win.wbMyBrowser->x() - browserLeft, win.FrmAutomation->width() - frameWidth);
     QCOMPARE(win.wbMyBrowser->geometry().right(), win.centralWidget()->width() - 2);
-    k.g.gMode.clear();
+    k.session.g.gMode = Mode::Idle;
 
     // Exit with the log open ends the program: no window is left open, so
     // the application's last window has closed.
@@ -320,12 +320,12 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
 
     // Also after the Alt key has taken a check.
-    k.g.gMode = QStringLiteral("record");
+    k.session.g.gMode = Mode::Record;
     win.CmdCheck->click();
     QVERIFY(win.CmdCheck->isChecked());
     QVERIFY(pointAt(win.wbMyBrowser));
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt")}));
-    QTRY_VERIFY_WITH_TIMEOUT(k.g.gMode != QLatin1String("check"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(k.session.g.gMode != Mode::Check, 30000);
     QVERIFY(!win.CmdCheck->isChecked());
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
     QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
@@ -371,7 +371,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QCOMPARE(win.TxtEvents->toPlainText(), before);
     other.kill();
     other.waitForFinished();
-    k.g.gMode.clear();
+    k.session.g.gMode = Mode::Idle;
 }
 
 QTEST_MAIN(TestWindows)

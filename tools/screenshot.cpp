@@ -2,7 +2,7 @@
 // for the README: screenshot <out.png>
 #include "app/Kestrel.h"
 #include "platform/ChromiumEnv.h"
-#include "platform/Dialogs.h"
+#include "ui/QtDialogs.h"
 #include "platform/Wait.h"
 #include "ui/FrmTestTrapEvents.h"
 

@@ -1,7 +1,7 @@
 #include "app/Kestrel.h"
 
 #include "platform/BrowserElement.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "platform/Screen.h"
 #include "platform/Wait.h"
 #include "settings/Settings.h"
@@ -26,8 +26,27 @@ int stepInterval()
 }
 } // namespace
 
-Kestrel::Kestrel(Dialogs &dialogs, QObject *parent) : QObject(parent), m_dialogs(dialogs)
+Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
+    : QObject(parent), script(session, dialogs, log), m_dialogs(dialogs)
 {
+    connect(&log, &PlaybackLog::textAppended, this, &Kestrel::appendLogText);
+    connect(&log, &PlaybackLog::notice, this, &Kestrel::notice);
+    connect(&script, &ScriptDocument::captionChanged, this, [this](const QString &caption) {
+        if (m_view)
+            m_view->setCaption(caption);
+    });
+    connect(&script, &ScriptDocument::linesCleared, this, [this] {
+        if (m_view)
+            m_view->clearEvents();
+    });
+    connect(&script, &ScriptDocument::lineAppended, this, [this](const QString &text) {
+        if (m_view)
+            m_view->appendEvents(text);
+    });
+    connect(&script, &ScriptDocument::renewed, this, [this] {
+        showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
+        showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
+    });
     Timer1.setInterval(stepInterval());
     connect(&Timer1, &QTimer::timeout, this, &Kestrel::Timer1_Timer);
     initBrowsing();
@@ -40,6 +59,12 @@ Kestrel::~Kestrel()
     HookManager::instance().HookRemove(this, HookManager::Keyboard);
     delete m_frmLog;
     delete m_frmFolders;
+}
+
+void Kestrel::setView(MainView *view)
+{
+    m_view = view;
+    script.setDialogParent(view ? view->window() : nullptr);
 }
 
 QString Kestrel::joinedCommandLine(const QStringList &args)
@@ -101,7 +126,7 @@ void Kestrel::showPicture(MainView::Button button, const QString &fileName)
 void Kestrel::showModeSigns()
 {
     if (m_view)
-        m_view->setCheckArmed(g.gMode == QLatin1String("check"));
+        m_view->setCheckArmed(session.g.gMode == Mode::Check);
 }
 
 bool Kestrel::Form_Load()
@@ -126,14 +151,14 @@ bool Kestrel::Form_Load()
             exitCode = 3;
             return false;
         }
-        LoadSettings(g, m_privateFolder->filePath(QStringLiteral("tarn_a_s.csv")));
+        LoadSettings(session.g, m_privateFolder->filePath(QStringLiteral("tarn_a_s.csv")));
     } else {
-        LoadSettings(g);
+        LoadSettings(session.g);
     }
 
     // Nobody is there to answer the folder dialog in an unattended run.
     const bool foldersMissing =
-        g.gDftLogDir.isEmpty() || g.gDftDir.isEmpty() || g.gDftImgDir.isEmpty();
+        session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty() || session.g.gDftImgDir.isEmpty();
     if (foldersMissing && unattended()) {
         std::fputs("kestrel: the default folders for scripts, images and logs are not set; "
                    "start Kestrel once without a script to set them.\n",
@@ -143,12 +168,12 @@ bool Kestrel::Form_Load()
     }
 
     // There is no way past this but three folders.
-    while (g.gDftLogDir.isEmpty() || g.gDftDir.isEmpty() || g.gDftImgDir.isEmpty())
+    while (session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty() || session.g.gDftImgDir.isEmpty())
         frmFolders()->showModal();
 
-    m_view->setCaption(QStringLiteral("Tarn Kestrel - ") + g.gFile);
-    w.ix = 0;
-    w.doingstep = false;
+    m_view->setCaption(QStringLiteral("Tarn Kestrel - ") + session.g.gFile);
+    session.ix = 0;
+    session.doingstep = false;
     m_view->setCloseVisible(false);
 
     const QSize screen = screenSizeTwips();
@@ -171,10 +196,10 @@ void Kestrel::startCommandLineRun()
 {
     if (!unattended())
         return;
-    Open_File(commandLine);
+    script.Open_File(commandLine);
     // Open names the log only once the script is in the working copy; a
     // script that cannot be opened is not played (its reason was reported).
-    if (g.gLogFile.isEmpty()) {
+    if (session.g.gLogFile.isEmpty()) {
         exitCode = 2;
         endCommandLineRun();
         return;
@@ -221,7 +246,7 @@ void Kestrel::Form_QueryUnload()
 void Kestrel::closedown()
 {
     QString error;
-    if (!SaveSettings(g, &error))
+    if (!SaveSettings(session.g, &error))
         m_dialogs.message(m_view ? m_view->window() : nullptr,
                           QStringLiteral("The settings could not be saved (%1). The last script "
                                          "and the folders will not be remembered.")

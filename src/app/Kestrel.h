@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/MainView.h"
-#include "app/WorkingState.h"
+#include "core/Session.h"
 #include "platform/HookManager.h"
+#include "platform/PageObject.h"
 #include "recorder/PageEvents.h"
+#include "script/PlaybackLog.h"
+#include "script/ScriptDocument.h"
 
 #include <QObject>
 #include <QPointer>
@@ -30,12 +33,13 @@ public:
     ~Kestrel() override;
 
     // The state every part shares.
-    Globals g;
-    WindowVars w;
+    Session session;
+    PlaybackLog log{session.g};
+    ScriptDocument script;
 
     Dialogs &dialogs() { return m_dialogs; }
     MainView *view() const { return m_view; }
-    void setView(MainView *view) { m_view = view; }
+    void setView(MainView *view);
 
     // The arguments joined by blanks: one script path, taken whole. Empty
     // when the arguments name no script (none, or only empty ones): the
@@ -60,7 +64,7 @@ public:
 
     // The browser control array; element 0 always exists once the window does.
     QVector<BrowserElement *> wbMyBrowser;
-    BrowserElement *browser() const { return wbMyBrowser.value(w.ix); }
+    BrowserElement *browser() const { return wbMyBrowser.value(session.ix); }
 
     // Start-up: false when the program must end at once (missing script).
     bool Form_Load();
@@ -87,7 +91,6 @@ public:
     // Procedures of the other subsystems that start-up calls.
     // Opens url in wbMyBrowser(ix) and returns once it is no longer busy.
     void GoToPage(const QString &url);
-    void Open_File(const QString &fnam);
     void DoPlay();
 
     // Browsing (src/browsing): the address bar, the page-load notifications
@@ -116,14 +119,6 @@ public:
     // and when recording is switched on.
     void hookBrowser();
 
-    // File menu (src/script).
-    void mnuFileNew_Click();
-    void SaveFile(bool force_file);
-    // A failure to store a line was shown; cleared once a line is stored.
-    bool workingCopyFailureShown = false;
-    // A log-file failure was noted in the log window during this run.
-    bool logFailureReported = false;
-
     // Recorder (src/recorder).
     // Called by name by the page forwarders ("main", the event name) and by
     // the keyboard hook ("", "altkey").
@@ -134,15 +129,14 @@ public:
     void CmdCheck_Click();
     // The forwarders on the browser elements' documents and their reports.
     PageEvents pageEvents;
+    // The element last handled by the event recorder.
+    PageObject webobj;
 
     // Windows that exist once, created on first use.
     FrmLog *frmLog();
     // Appends to the text of the Playback Log window, creating it hidden.
     void appendLogText(const QString &text);
     FrmFolders *frmFolders();
-    // The log file this process created and appends to; any other existing
-    // file of the name belongs to someone else.
-    QString ownedLogFile;
 
     // Mouse recording and the Alt-key check (src/recorder).
     void ChkWindowsEvent_Click();

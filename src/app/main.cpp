@@ -1,6 +1,6 @@
 #include "app/Kestrel.h"
 #include "platform/ChromiumEnv.h"
-#include "platform/Dialogs.h"
+#include "ui/QtDialogs.h"
 #include "script/ScriptReader.h"
 #include "ui/FrmTestTrapEvents.h"
 

@@ -5,7 +5,7 @@
 
 #include "browsing/HelpPage.h"
 #include "platform/BrowserElement.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "platform/HookManager.h"
 #include "platform/Wait.h"
 #include "script/ScriptWriter.h"
@@ -26,7 +26,7 @@ void applySilent(Kestrel &k)
 void writeUrlLine(Kestrel &k, const QString &fallback)
 {
     k.urlLinePending = false;
-    AppendScriptLine(k, QStringLiteral("Special"), QStringLiteral("URL"), QString(), QString(),
+    k.script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("URL"), QString(), QString(),
                      k.view() ? k.view()->urlText() : fallback, QString());
 }
 
@@ -122,7 +122,7 @@ void Kestrel::CmdBack_Click()
     // With no earlier page nothing happens; the line is handed over anyway.
     if (BrowserElement *b = browser())
         b->GoBack();
-    AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("Back"), QString(), QString(),
+    script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Back"), QString(), QString(),
                      QString(), QString());
 }
 

@@ -2,7 +2,7 @@
 #include "app/Kestrel.h"
 
 #include "platform/BrowserElement.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "platform/Wait.h"
 #include "script/ScriptWriter.h"
 
@@ -17,10 +17,10 @@ void Kestrel::Web_V1_NewWindow(const QString &URL, bool &Processed)
     Processed = true;
     if (BrowserElement *shown = browser())
         shown->hide();
-    w.ix += 1;
-    auto *b = new BrowserElement(w.ix, m_view->browserArea());
+    session.ix += 1;
+    auto *b = new BrowserElement(session.ix, m_view->browserArea());
     // The stack holds exactly the elements 0 to ix.
-    wbMyBrowser.resize(w.ix);
+    wbMyBrowser.resize(session.ix);
     wbMyBrowser.append(b);
     connectBrowser(b);
     m_view->addBrowser(b);
@@ -29,10 +29,10 @@ void Kestrel::Web_V1_NewWindow(const QString &URL, bool &Processed)
     if (!m_view)
         return;
     // Unless the pop-up was closed while it loaded.
-    if (w.ix > 0)
+    if (session.ix > 0)
         m_view->setCloseVisible(true);
     Sleep(1000);
-    if (g.gMode == QLatin1String("record"))
+    if (session.g.gMode == Mode::Record)
         m_dialogs.message(m_view->window(),
                           QStringLiteral("This window would normally be in a pop-up. Click on OK to "
                                          "continue. To return to the previous window, click on "
@@ -42,25 +42,25 @@ void Kestrel::Web_V1_NewWindow(const QString &URL, bool &Processed)
 
 void Kestrel::ClosePopup()
 {
-    if (w.ix <= 0 || w.ix >= wbMyBrowser.size())
+    if (session.ix <= 0 || session.ix >= wbMyBrowser.size())
         return;
-    if (g.gMode == QLatin1String("record"))
-        AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("Close"), QString(),
+    if (session.g.gMode == Mode::Record)
+        script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Close"), QString(),
                          QString(), QString(), QString());
-    QPointer<BrowserElement> top = wbMyBrowser.at(w.ix);
-    const int closing = w.ix;
+    QPointer<BrowserElement> top = wbMyBrowser.at(session.ix);
+    const int closing = session.ix;
     top->Stop();
     while (top && top->Busy())
         DoEventsOrWait();
     // Something run while waiting may have closed it already.
-    if (w.ix != closing || !top)
+    if (session.ix != closing || !top)
         return;
     wbMyBrowser.removeAt(closing);
     delete top;
-    w.ix -= 1;
+    session.ix -= 1;
     if (BrowserElement *below = browser())
         below->show();
-    if (w.ix == 0 && m_view)
+    if (session.ix == 0 && m_view)
         m_view->setCloseVisible(false);
 }
 

@@ -80,7 +80,7 @@ bool contentMatches(const QString &tag, const PageSearch &found, const QString &
 void noteAmbiguity(Kestrel &k, const PageSearch &found)
 {
     if (found.defaulted)
-        WriteLog(k, k.w.stepno,
+        k.log.WriteLog(k.session.stepno,
                  QStringLiteral("%1 elements match; the first was used\r\n").arg(found.matches));
 }
 
@@ -162,9 +162,9 @@ StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &ev
     const QString savedBg = haveBg ? bg.value.toString() : QString();
     const int savedBorder = haveBorder ? bd.value.toInt() : 0;
     if (haveBg)
-        k.w.bgcolor = savedBg;
+        k.session.bgcolor = savedBg;
     if (haveBorder)
-        k.w.border = savedBorder;
+        k.session.border = savedBorder;
     if (haveBorder)
         call(QStringLiteral("set"), {el.handle, QStringLiteral("border"), 3});
     if (haveBg)

@@ -24,30 +24,30 @@ void activate(QWidget *window)
 
 void Kestrel::DoPlay()
 {
-    if (g.gMode == QLatin1String("play")) {
+    if (session.g.gMode == Mode::Play) {
         // Halt: the step under way runs to its end; the next tick finds the
         // mode changed and switches the timer off.
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
-        g.gMode.clear();
+        session.g.gMode = Mode::Idle;
         return;
     }
     showPicture(MainView::Button::Play, QStringLiteral("play-on.bmp"));
     Timer1.start();
-    if (g.gMode == QLatin1String("manual")) {
-        g.gMode = QStringLiteral("play");
+    if (session.g.gMode == Mode::Manual) {
+        session.g.gMode = Mode::Play;
         return;
     }
 
-    g.gMode = QStringLiteral("play");
-    w.stepno = 0;
+    session.g.gMode = Mode::Play;
+    session.stepno = 0;
     // A script that was never opened or saved (recorded since start-up or
     // New) is logged too, under a name of its own.
-    if (g.gLogFile.isEmpty() && !g.gDftLogDir.isEmpty())
-        g.gLogFile = logFileName(g.gDftLogDir, QStringLiteral("/untitled"), ScriptClock::now());
-    FrmLog *log = frmLog();
-    log->show();
-    log->log->setPlainText(QString());
-    beginLogRun(*this);
+    if (session.g.gLogFile.isEmpty() && !session.g.gDftLogDir.isEmpty())
+        session.g.gLogFile = logFileName(session.g.gDftLogDir, QStringLiteral("/untitled"), ScriptClock::now());
+    FrmLog *window = frmLog();
+    window->show();
+    window->log->setPlainText(QString());
+    log.beginRun();
     // Web steps click and type into the window that has the focus: the main
     // window, not the log window just shown.
     activate(m_view ? m_view->window() : nullptr);
@@ -55,11 +55,11 @@ void Kestrel::DoPlay()
 
     // Every pop-up closed, top first; as the mode is "play", no line is
     // recorded for them.
-    while (w.ix >= 1) {
-        const int before = w.ix;
+    while (session.ix >= 1) {
+        const int before = session.ix;
         ClosePopup();
         DoEvents();
-        if (w.ix >= before)
+        if (session.ix >= before)
             break;
     }
     if (!wbMyBrowser.isEmpty())
@@ -70,10 +70,10 @@ void Kestrel::CmdStop_Click()
 {
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
-    g.gMode.clear();
+    session.g.gMode = Mode::Idle;
     // A step that waits for a page that never finishes loading ends its
     // wait, and the page stops loading.
-    if (w.doingstep) {
+    if (session.doingstep) {
         stopDuringStep = true;
         if (BrowserElement *b = browser(); b && b->Busy())
             b->Stop();

@@ -144,7 +144,7 @@ void Kestrel::screenshot()
     QString error;
     bool saved = false;
     for (;;) {
-        name = failureImagePath(g.gDftImgDir, QDateTime::currentDateTime());
+        name = failureImagePath(session.g.gDftImgDir, QDateTime::currentDateTime());
         if (QFileInfo::exists(name)) {
             Sleep(1000);
             continue;
@@ -158,17 +158,17 @@ void Kestrel::screenshot()
         break;
     }
     if (saved)
-        WriteLog(*this, w.stepno,
+        log.WriteLog(session.stepno,
                  QStringLiteral("!!!!! - FAILURE - screen shot ") + name
                      + QStringLiteral(" saved !!!!!!\r\n"));
     else {
-        WriteLog(*this, w.stepno,
+        log.WriteLog(session.stepno,
                  QStringLiteral("!!!!! - FAILURE - screen shot ") + name
                      + QStringLiteral(" could not be saved: ") + error
                      + QStringLiteral(" !!!!!!\r\n"));
         notice(QStringLiteral("failure image"), QStringLiteral("step %1: the failure screen shot %2 could "
                                                        "not be saved: %3")
-                                            .arg(w.stepno)
+                                            .arg(session.stepno)
                                             .arg(name, error));
     }
     if (!commandLine.isEmpty())

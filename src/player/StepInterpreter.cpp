@@ -1,7 +1,7 @@
 // The step interpreter: one script line per tick of Timer1.
 #include "app/Kestrel.h"
 #include "platform/BrowserElement.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "platform/MouseHandlerAPI.h"
 #include "platform/Screen.h"
 #include "platform/Wait.h"
@@ -67,25 +67,25 @@ StepOutcome specialStep(Kestrel &k, const ScriptLine &line, const QString &value
         k.ClosePopup();
     } else if (command == QLatin1String("snapshot")) {
         QString error;
-        const QString path = snapshotImagePath(k.g.gDftImgDir, k.w.stepno, value, &error);
+        const QString path = snapshotImagePath(k.session.g.gDftImgDir, k.session.stepno, value, &error);
         if (path.isEmpty() || !k.SaveScreenImage(path, &error)) {
             const QString text = QStringLiteral("snapshot \"%1\" not saved: %2").arg(value, error);
-            WriteLog(k, k.w.stepno, text + QStringLiteral("\r\n"));
-            k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.w.stepno).arg(text));
+            k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
+            k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
         }
     } else if (command == QLatin1String("manual")) {
         if (k.commandLine.isEmpty()) {
             k.dialogs().message(k.view() ? k.view()->window() : nullptr, value,
                                 QStringLiteral("Manual Step"));
-            k.g.gMode = QStringLiteral("manual");
+            k.session.g.gMode = Mode::Manual;
             k.showPicture(MainView::Button::Play, QStringLiteral("pause.bmp"));
         } else {
             // Nobody is there to read it or to press Play again: an
             // unattended run notes the step and goes on.
             const QString text =
                 QStringLiteral("manual step not shown in an unattended run: %1").arg(value);
-            WriteLog(k, k.w.stepno, text + QStringLiteral("\r\n"));
-            k.notice(QStringLiteral("manual"), QStringLiteral("step %1: %2").arg(k.w.stepno).arg(text));
+            k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
+            k.notice(QStringLiteral("manual"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
         }
     } else if (command == QLatin1String("mousedown")) {
         double x = 0, y = 0;
@@ -300,29 +300,29 @@ StepOutcome webStep(Kestrel &k, const ScriptLine &line, const QString &value,
 
 void Kestrel::Timer1_Timer()
 {
-    if (w.doingstep)
+    if (session.doingstep)
         return;
     Timer1.stop();
-    w.doingstep = false;
-    if (g.gMode != QLatin1String("play"))
+    session.doingstep = false;
+    if (session.g.gMode != Mode::Play)
         return;
-    w.doingstep = true;
+    session.doingstep = true;
     stopDuringStep = false;
 
     // The working copy is read afresh at every tick: a script edited while it
     // plays goes on with its new content.
-    ++w.stepno;
-    const ScriptRecordAt at = readRecordAt(g.gTempFile, w.stepno);
+    ++session.stepno;
+    const ScriptRecordAt at = readRecordAt(session.g.gTempFile, session.stepno);
     const ScriptLine stored = at.record.value_or(ScriptLine());
     // Nothing more to read is the end of the script, after this step.
     if (!at.more) {
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
-        g.gMode.clear();
+        session.g.gMode = Mode::Idle;
     }
 
     const QString value = decodeField(stored.Value);
     const QString value2 = decodeField(stored.Value2);
-    WriteLog(*this, w.stepno,
+    log.WriteLog(session.stepno,
              QStringLiteral("Type=") + stored.Type + QStringLiteral(", Object=") + stored.Object
                  + QStringLiteral(", Method=") + stored.Method + QStringLiteral(",Value=")
                  + stored.Value + QStringLiteral(", Value2=") + stored.Value2
@@ -340,7 +340,7 @@ void Kestrel::Timer1_Timer()
     if (!at.readable) {
         // A run must not report success for a script it could not read.
         outcome = StepOutcome::fail(
-            QStringLiteral("failed - the script %1 cannot be read: %2\r\n").arg(g.gTempFile, at.error));
+            QStringLiteral("failed - the script %1 cannot be read: %2\r\n").arg(session.g.gTempFile, at.error));
     } else {
         const QString type = stored.Type.toLower();
         if (type == QLatin1String("special"))
@@ -355,12 +355,12 @@ void Kestrel::Timer1_Timer()
 
     auto fail = [this](const QString &message) {
         Timer1.stop();
-        WriteLog(*this, w.stepno, message);
+        log.WriteLog(session.stepno, message);
         if (!commandLine.isEmpty())
             exitCode = 1;
         screenshot();
-        g.gMode.clear();
-        w.doingstep = false;
+        session.g.gMode = Mode::Idle;
+        session.doingstep = false;
     };
     if (outcome.failed) {
         fail(outcome.message);
@@ -370,9 +370,9 @@ void Kestrel::Timer1_Timer()
         // Stop came before the step acted: no verdict for it, no image, and
         // the run is not complete.
         Timer1.stop();
-        WriteLog(*this, w.stepno, kStopped);
-        g.gMode.clear();
-        w.doingstep = false;
+        log.WriteLog(session.stepno, kStopped);
+        session.g.gMode = Mode::Idle;
+        session.doingstep = false;
         if (!commandLine.isEmpty()) {
             exitCode = 1;
             endCommandLineRun();
@@ -380,7 +380,7 @@ void Kestrel::Timer1_Timer()
         return;
     }
 
-    if (g.gMode == QLatin1String("play"))
+    if (session.g.gMode == Mode::Play)
         Timer1.start();
     DoEvents();
     // One verdict per step, given once its page has loaded.
@@ -388,11 +388,11 @@ void Kestrel::Timer1_Timer()
         fail(stillLoading());
         return;
     }
-    WriteLog(*this, w.stepno, skipped ? kSkipped : kPassed);
-    w.doingstep = false;
+    log.WriteLog(session.stepno, skipped ? kSkipped : kPassed);
+    session.doingstep = false;
 
-    if (g.gMode.isEmpty()) {
-        WriteLog(*this, w.stepno, kComplete);
+    if (session.g.gMode == Mode::Idle) {
+        log.WriteLog(session.stepno, kComplete);
         if (commandLine.isEmpty()) {
             FrmLog *log = frmLog();
             log->show();

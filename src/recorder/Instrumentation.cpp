@@ -15,7 +15,7 @@ const char *const kPageEvents[] = {"onclick", "onkeydown", "onfocusout", "onmous
 void Kestrel::hookBrowser()
 {
     BrowserElement *b = browser();
-    if ((g.gMode == QLatin1String("record") || g.gMode == QLatin1String("check")) && b) {
+    if ((session.g.gMode == Mode::Record || session.g.gMode == Mode::Check) && b) {
         // Reports of this element's documents reach its forwarders.
         if (pageEvents.watch(b)) {
             connect(b, &BrowserElement::PageEvent, this,

@@ -42,19 +42,19 @@ int Kestrel::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsume
                                   + QString::number(y, 'g', 15));
             break;
         case HookManager::LeftButtonDown: {
-            if (!m_view->recordMouseChecked() || g.gMode != QLatin1String("record"))
+            if (!m_view->recordMouseChecked() || session.g.gMode != Mode::Record)
                 break;
             // At most one press per clock second; a double click is one.
             const QDateTime now = QDateTime::currentDateTime();
             const QString second = QStringLiteral("hh:mm:ss");
-            if (w.lastclick.isValid() && w.lastclick.toString(second) == now.toString(second))
+            if (session.lastclick.isValid() && session.lastclick.toString(second) == now.toString(second))
                 break;
             // Presses on the controls left of the browser are not page presses.
             if (BrowserElement *b = browser(); b && x < b->Left())
                 break;
-            AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("mousedown"),
+            script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("mousedown"),
                              QString(), QString(), signedText(x), signedText(y));
-            w.lastclick = now;
+            session.lastclick = now;
             break;
         }
         default:
@@ -64,7 +64,7 @@ int Kestrel::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsume
     }
     if (eType == HookManager::Keyboard) {
         const KeyInfoData key = hooks.KeyInfo(lParam);
-        if (g.gMode == QLatin1String("check") && key.KeyFlag && wParam == HookManager::VkAlt) {
+        if (session.g.gMode == Mode::Check && key.KeyFlag && wParam == HookManager::VkAlt) {
             ProcessWebEvent(QString(), QStringLiteral("altkey"));
             bConsume = true;
         }

@@ -2,7 +2,7 @@
 #include "app/Kestrel.h"
 
 #include "platform/BrowserElement.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "script/ScriptWriter.h"
 
 namespace {
@@ -18,21 +18,21 @@ void unhighlightAll(BrowserElement *b)
 
 void Kestrel::CmdRecord_Click()
 {
-    if (g.gMode == QLatin1String("record")) {
+    if (session.g.gMode == Mode::Record) {
         showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
-        g.gMode.clear();
+        session.g.gMode = Mode::Idle;
         unhighlightAll(browser());
         return;
     }
     showPicture(MainView::Button::Record, QStringLiteral("record-on.bmp"));
-    g.gMode = QStringLiteral("record");
+    session.g.gMode = Mode::Record;
     // The page shown now is recorded at once, without a navigation.
     hookBrowser();
 }
 
 void Kestrel::CmdManual_Click()
 {
-    if (g.gMode != QLatin1String("record"))
+    if (session.g.gMode != Mode::Record)
         return;
     QString comment;
     // A manual step cannot be abandoned once started: cancelling asks again.
@@ -43,29 +43,29 @@ void Kestrel::CmdManual_Click()
                            "manual step, click on record again to continue."),
             QStringLiteral("Manual Step"), QString());
     } while (comment.isEmpty());
-    AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("Manual"), QString(),
+    script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Manual"), QString(),
                      QString(), comment, QString());
-    g.gMode = QStringLiteral("Manual step");
+    session.g.gMode = Mode::ManualStep;
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     unhighlightAll(browser());
 }
 
 void Kestrel::CmdSnapshot_Click()
 {
-    if (g.gMode != QLatin1String("record"))
+    if (session.g.gMode != Mode::Record)
         return;
     const QString name = m_dialogs.inputBox(
         m_view ? m_view->window() : nullptr,
         QStringLiteral("Give your image a name. If you leave this blank, the step number will be "
                        "used"),
         QStringLiteral("Name Snapshot Image"), QString());
-    AppendScriptLine(*this, QStringLiteral("Special"), QStringLiteral("Snapshot"), QString(),
+    script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Snapshot"), QString(),
                      QString(), name, QString());
 }
 
 void Kestrel::CmdCheck_Click()
 {
-    g.gMode = QStringLiteral("check");
+    session.g.gMode = Mode::Check;
     // The Alt key can then check the element under the mouse.
     HookManager::instance().HookInstall(this, HookManager::Keyboard);
 }

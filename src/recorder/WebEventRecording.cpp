@@ -11,11 +11,6 @@
 
 namespace {
 
-bool isRecording(const QString &mode)
-{
-    return mode == QLatin1String("record") || mode == QLatin1String("check");
-}
-
 void recordBackgroundClick(Kestrel &k, const WebSource &src)
 {
     BrowserElement *b = src.object().browser;
@@ -26,7 +21,7 @@ void recordBackgroundClick(Kestrel &k, const WebSource &src)
     const double zoom = b->zoomFactor();
     const QPoint g = b->mapToGlobal(QPoint(qRound(src.point().x() * zoom),
                                            qRound(src.point().y() * zoom)));
-    AppendScriptLine(k, QStringLiteral("Special"), QStringLiteral("mousedown"), QString(),
+    k.script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("mousedown"), QString(),
                      QString(), signedText(twipsPerPixelX() * g.x()),
                      signedText(std::nearbyint(twipsPerPixelY() * g.y())));
 }
@@ -35,11 +30,11 @@ void recordBackgroundClick(Kestrel &k, const WebSource &src)
 
 void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 {
-    if (!isRecording(g.gMode)) {
+    if (!session.recordingOrChecking()) {
         // A highlight never outlives recording (Stop ends it without a word
         // to the recorder): the mouse leaving takes it off. Playback is left
         // alone.
-        const bool playing = g.gMode == QLatin1String("play") || g.gMode == QLatin1String("manual");
+        const bool playing = session.g.gMode == Mode::Play || session.g.gMode == Mode::Manual;
         if (sWebMethod == QLatin1String("onmouseout") && !playing)
             if (const PageEvents::Event *event = pageEvents.currentEvent())
                 WebSource(event->browser, event->snapshot).unhighlight();
@@ -49,7 +44,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
     WebSource src;
     if (sWebObject.isEmpty() && sWebMethod == QLatin1String("altkey")) {
         sWebMethod = QStringLiteral("onclick");
-        src = WebSource::readNow(w.webobj);
+        src = WebSource::readNow(webobj);
     } else {
         // The event the document of the shown element dispatched; another
         // element's document is not this window's.
@@ -70,21 +65,21 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
     }
     if (kind == QLatin1String("background")) {
         // With "Record mouse" ticked the press is recorded already.
-        if (g.gMode == QLatin1String("record") && !(m_view && m_view->recordMouseChecked()))
+        if (session.g.gMode == Mode::Record && !(m_view && m_view->recordMouseChecked()))
             recordBackgroundClick(*this, src);
         return;
     }
     // Pressing the mouse on a list is the check of the list in check mode,
     // and nothing of its own while recording: the choice, if any, follows.
-    if (kind == QLatin1String("press") && g.gMode != QLatin1String("check"))
+    if (kind == QLatin1String("press") && session.g.gMode != Mode::Check)
         return;
 
     QString value;
     QString value2;
-    if (g.gMode == QLatin1String("check"))
-        w.webobj = src.object();
+    if (session.g.gMode == Mode::Check)
+        webobj = src.object();
     else
-        w.webobj = PageObject();
+        webobj = PageObject();
 
     // From here on a member the element lacks skips only the step reading it.
     QString name = sWebMethod;
@@ -104,16 +99,16 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
                                               QStringLiteral("SELECT"), QStringLiteral("INPUT")};
             second = src.hint(byObject.contains(*tag) ? name : value);
         }
-        AppendScriptLine(*this, type, name, *tag, method, value, second);
+        script.AppendScriptLine(type, name, *tag, method, value, second);
     };
 
     if (sWebMethod == QLatin1String("onmouseover")) {
         // Read from the page: an earlier highlight of this element may have
         // been undone after the snapshot was taken.
         if (const auto b = src.integerNow(QStringLiteral("border")))
-            w.border = *b;
+            session.border = *b;
         if (const auto c = src.textNow(QStringLiteral("bgcolor")))
-            w.bgcolor = *c;
+            session.bgcolor = *c;
         src.write(QStringLiteral("border"), 3);
         src.write(QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0"));
         return;
@@ -123,7 +118,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         src.unhighlight();
         return;
     }
-    if (sWebMethod == QLatin1String("onkeydown") && g.gMode == QLatin1String("record")) {
+    if (sWebMethod == QLatin1String("onkeydown") && session.g.gMode == Mode::Record) {
         const qint32 key = src.keyCode().value_or(0);
         if (key == 13) {
             // Enter on a link or a button makes the browser click it: that
@@ -134,7 +129,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
                 value = src.text(QStringLiteral("value")).value_or(value);
             write(QStringLiteral("Web"), QStringLiteral("ENTER"));
         } else if (key == 105) {
-            AppendScriptLine(*this, QStringLiteral("Special"), QString(), QString(),
+            script.AppendScriptLine(QStringLiteral("Special"), QString(), QString(),
                              QStringLiteral("REFRESH"), QString(), QString());
         }
         return;
@@ -142,7 +137,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 
     // A field is checked by what it holds and a list by its choice, whatever
     // event made the check: the player compares that content.
-    const bool fieldCheck = g.gMode == QLatin1String("check")
+    const bool fieldCheck = session.g.gMode == Mode::Check
                             && (tag == QLatin1String("SELECT") || tag == QLatin1String("INPUT"));
     if ((sWebMethod == QLatin1String("onclick") || fieldCheck) && tag) {
         if (*tag == QLatin1String("A")) {
@@ -177,10 +172,10 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         value = src.text(QStringLiteral("value")).value_or(value);
     }
 
-    if (g.gMode == QLatin1String("record"))
+    if (session.g.gMode == Mode::Record)
         write(QStringLiteral("Web"), sWebMethod);
 
-    if (g.gMode == QLatin1String("check")) {
+    if (session.g.gMode == Mode::Check) {
         // A choice made in check mode is still a step, before its check: the
         // replay makes the choice, then finds it.
         if (kind == QLatin1String("change"))
@@ -188,7 +183,7 @@ void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         if (value.isEmpty())
             value = src.text(QStringLiteral("innertext")).value_or(value);
         write(QStringLiteral("Check"), QStringLiteral("check"));
-        g.gMode = QStringLiteral("record");
+        session.g.gMode = Mode::Record;
         showPicture(MainView::Button::Record, QStringLiteral("record-on.bmp"));
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     }

@@ -6,8 +6,7 @@
 
 #include <functional>
 
-// File > New, Open, Save and Save as are Kestrel's mnuFileNew_Click,
-// Open_File and SaveFile (ScriptFiles.cpp); these are their helpers.
+// The file helpers behind ScriptDocument's New, Open, Save and Save as.
 
 // The clock that names log files at Open; tests set a fixed one.
 struct ScriptClock

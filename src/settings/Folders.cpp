@@ -1,7 +1,7 @@
 #include "settings/Folders.h"
 
-#include "app/WorkingState.h"
-#include "platform/Dialogs.h"
+#include "core/Session.h"
+#include "core/Dialogs.h"
 #include "settings/Settings.h"
 
 #include <QDir>

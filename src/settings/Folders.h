@@ -3,14 +3,14 @@
 #include <QString>
 
 class Dialogs;
-class QWidget;
+class QObject;
 struct Globals;
 
 // The checks behind the Default Folders dialog.
 class FolderCheck
 {
 public:
-    FolderCheck(Dialogs &dialogs, QWidget *owner) : m_dialogs(dialogs), m_owner(owner) {}
+    FolderCheck(Dialogs &dialogs, QObject *owner) : m_dialogs(dialogs), m_owner(owner) {}
 
     // True when the folder exists or the user had it created just now.
     bool checkFolder(const QString &folder);
@@ -25,5 +25,5 @@ public:
 
 private:
     Dialogs &m_dialogs;
-    QWidget *m_owner;
+    QObject *m_owner;
 };

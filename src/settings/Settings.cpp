@@ -1,6 +1,6 @@
 #include "settings/Settings.h"
 
-#include "app/WorkingState.h"
+#include "core/Session.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -73,7 +73,7 @@ void LoadSettings(Globals &g, const QString &workingCopy)
         *targets[i] = v.canConvert<QString>() ? v.toString() : QString();
     }
     s.endGroup();
-    g.gMode.clear();
+    g.gMode = Mode::Idle;
     g.gLogFile.clear();
     g.gTempFile = workingCopy;
     // Whatever an earlier run left unsaved is discarded; failure is no matter.

@@ -1,7 +1,7 @@
 #include "ui/FrmFolders.h"
 
 #include "app/Kestrel.h"
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 #include "platform/Screen.h"
 #include "settings/Folders.h"
 #include "ui/Captions.h"
@@ -78,9 +78,9 @@ FrmFolders::FrmFolders(Kestrel &k, QWidget *parent) : QDialog(parent), m_k(k)
 
 void FrmFolders::Form_Load()
 {
-    txtDftDir->setText(m_k.g.gDftDir);
-    txtDftImgDir->setText(m_k.g.gDftImgDir);
-    TxtDftLogDir->setText(m_k.g.gDftLogDir);
+    txtDftDir->setText(m_k.session.g.gDftDir);
+    txtDftImgDir->setText(m_k.session.g.gDftImgDir);
+    TxtDftLogDir->setText(m_k.session.g.gDftLogDir);
 }
 
 void FrmFolders::showModal()
@@ -109,6 +109,6 @@ void FrmFolders::changeDir(QLineEdit *ctl)
 void FrmFolders::CmdSave_Click()
 {
     FolderCheck check(m_k.dialogs(), this);
-    if (check.save(m_k.g, txtDftDir->text(), txtDftImgDir->text(), TxtDftLogDir->text()))
+    if (check.save(m_k.session.g, txtDftDir->text(), txtDftImgDir->text(), TxtDftLogDir->text()))
         accept();
 }

@@ -192,10 +192,10 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     m_k.wbMyBrowser = {element0};
     m_k.connectBrowser(element0);
 
-    connect(mnuFileNew, &QAction::triggered, &m_k, &Kestrel::mnuFileNew_Click);
-    connect(MnuFileOpen, &QAction::triggered, &m_k, [this] { m_k.Open_File(QString()); });
-    connect(mnuSave, &QAction::triggered, &m_k, [this] { m_k.SaveFile(false); });
-    connect(mnuSaveAs, &QAction::triggered, &m_k, [this] { m_k.SaveFile(true); });
+    connect(mnuFileNew, &QAction::triggered, &m_k.script, &ScriptDocument::mnuFileNew_Click);
+    connect(MnuFileOpen, &QAction::triggered, &m_k, [this] { m_k.script.Open_File(QString()); });
+    connect(mnuSave, &QAction::triggered, &m_k, [this] { m_k.script.SaveFile(false); });
+    connect(mnuSaveAs, &QAction::triggered, &m_k, [this] { m_k.script.SaveFile(true); });
     connect(CmdGo, &QPushButton::clicked, &m_k, &Kestrel::CmdGo_Click);
     connect(CmdBack, &QPushButton::clicked, &m_k, &Kestrel::CmdBack_Click);
     connect(CmdBrowserStop, &QPushButton::clicked, &m_k, &Kestrel::CmdBrowserStop_Click);

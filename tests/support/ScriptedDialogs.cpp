@@ -14,33 +14,33 @@ QString ScriptedDialogs::take(const QString &kind, const QString &title, const Q
     return m_answers.dequeue().reply;
 }
 
-void ScriptedDialogs::message(QWidget *, const QString &text, const QString &title)
+void ScriptedDialogs::message(QObject *, const QString &text, const QString &title)
 {
     take(QStringLiteral("message"), title, text);
 }
 
-bool ScriptedDialogs::question(QWidget *, const QString &text, const QString &title)
+bool ScriptedDialogs::question(QObject *, const QString &text, const QString &title)
 {
     return take(QStringLiteral("question"), title, text) == QLatin1String("yes");
 }
 
-QString ScriptedDialogs::inputBox(QWidget *, const QString &prompt, const QString &title,
+QString ScriptedDialogs::inputBox(QObject *, const QString &prompt, const QString &title,
                                   const QString &)
 {
     return take(QStringLiteral("input"), title, prompt);
 }
 
-QString ScriptedDialogs::openFileName(QWidget *, const QString &dir, const QString &preset)
+QString ScriptedDialogs::openFileName(QObject *, const QString &dir, const QString &preset)
 {
     return take(QStringLiteral("open"), dir, preset);
 }
 
-QString ScriptedDialogs::saveFileName(QWidget *, const QString &dir)
+QString ScriptedDialogs::saveFileName(QObject *, const QString &dir)
 {
     return take(QStringLiteral("save"), dir, QString());
 }
 
-QString ScriptedDialogs::browseForFolder(QWidget *, const QString &prompt)
+QString ScriptedDialogs::browseForFolder(QObject *, const QString &prompt)
 {
     return take(QStringLiteral("folder"), QString(), prompt);
 }

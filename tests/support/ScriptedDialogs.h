@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Dialogs.h"
+#include "core/Dialogs.h"
 
 #include <QQueue>
 #include <QStringList>
@@ -25,13 +25,13 @@ public:
     QStringList shown;
     QStringList unexpected;
 
-    void message(QWidget *, const QString &text, const QString &title) override;
-    bool question(QWidget *, const QString &text, const QString &title) override;
-    QString inputBox(QWidget *, const QString &prompt, const QString &title,
+    void message(QObject *, const QString &text, const QString &title) override;
+    bool question(QObject *, const QString &text, const QString &title) override;
+    QString inputBox(QObject *, const QString &prompt, const QString &title,
                      const QString &defaultText) override;
-    QString openFileName(QWidget *, const QString &dir, const QString &preset) override;
-    QString saveFileName(QWidget *, const QString &dir) override;
-    QString browseForFolder(QWidget *, const QString &prompt) override;
+    QString openFileName(QObject *, const QString &dir, const QString &preset) override;
+    QString saveFileName(QObject *, const QString &dir) override;
+    QString browseForFolder(QObject *, const QString &prompt) override;
 
 private:
     QString take(const QString &kind, const QString &title, const QString &text);

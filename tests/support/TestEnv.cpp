@@ -1,6 +1,5 @@
 #include "TestEnv.h"
 
-#include "platform/ChromiumEnv.h"
 #include "settings/Settings.h"
 
 #include <QDir>
@@ -8,13 +7,6 @@
 #include <QTimer>
 #include <QSettings>
 #include <QStandardPaths>
-
-void initTestEnvironment()
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    prepareChromiumEnvironment();
-}
 
 TestFolders::TestFolders()
 {

@@ -6,6 +6,7 @@
 #include <functional>
 
 // Sets the browser environment for a test executable; call from initMain().
+// Only the suites that link the engine have it.
 void initTestEnvironment();
 
 // Runs the event loop until condition() holds or timeoutMs pass; true when it
