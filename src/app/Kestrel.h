@@ -167,7 +167,6 @@ signals:
     void mainWindowClosed();
 
 private:
-    void fitBrowser();
     // Closes the log and main windows and leaves the event loop.
     void endCommandLineRun();
 
