@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QSettings>
 #include <QTest>
 
@@ -21,6 +22,33 @@ private slots:
     void folderCheckCreatesOrRefuses();
     void refusalChangesNothing();
 };
+
+namespace {
+QString storePath(const TestFolders &f)
+{
+    return f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName());
+}
+
+// Every key of the stored file with its value, as anything reading the INI
+// file sees them.
+QMap<QString, QString> stored(const TestFolders &f)
+{
+    QSettings raw(storePath(f), QSettings::IniFormat);
+    QMap<QString, QString> all;
+    for (const QString &key : raw.allKeys())
+        all.insert(key, raw.value(key).toString());
+    return all;
+}
+
+QMap<QString, QString> globals(const QString &file, const QString &dir, const QString &img,
+                               const QString &log)
+{
+    return {{QStringLiteral("globals/gFile"), file},
+            {QStringLiteral("globals/gDftDir"), dir},
+            {QStringLiteral("globals/gDftImgDir"), img},
+            {QStringLiteral("globals/gDftLogDir"), log}};
+}
+} // namespace
 
 void TestSettings::missingAndDamagedStoreReadEmpty()
 {
@@ -52,15 +80,13 @@ void TestSettings::saveThenLoadRoundTrips()
     g.gDftImgDir = QStringLiteral("/y");
     g.gDftLogDir = QString::fromUtf8("/z/\xc3\xa9t\xc3\xa9");
     QVERIFY(SaveSettings(g));
-    QVERIFY(QFile::exists(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName())));
+    QCOMPARE(stored(f), globals(g.gFile, g.gDftDir, g.gDftImgDir, g.gDftLogDir));
     Globals back;
     LoadSettings(back);
     QCOMPARE(back.gFile, g.gFile);
     QCOMPARE(back.gDftDir, g.gDftDir); // stored exactly, separator kept
     QCOMPARE(back.gDftImgDir, g.gDftImgDir);
     QCOMPARE(back.gDftLogDir, g.gDftLogDir);
-    QSettings raw(f.config() + QStringLiteral("/%1/%1.ini").arg(settingsApplicationName()), QSettings::IniFormat);
-    QCOMPARE(raw.value(QStringLiteral("globals/gDftImgDir")).toString(), QStringLiteral("/y"));
 
     // A store that cannot be written is no success: its folder is a file.
     const QString storeDir = f.config() + QLatin1Char('/') + settingsApplicationName();
@@ -87,6 +113,10 @@ void TestSettings::workingCopyFollowsEnvironment()
 {
     TestFolders f;
     QCOMPARE(workingCopyPath(), f.temp() + QStringLiteral("/tarn_a_s.csv"));
+    // "tmp" comes before "temp" when both are set.
+    qputenv("temp", "/var/tmp");
+    QCOMPARE(workingCopyPath(), f.temp() + QStringLiteral("/tarn_a_s.csv"));
+    qunsetenv("temp");
     qputenv("tmp", "");
     qputenv("TEMP", "/var/tmp");
     QCOMPARE(workingCopyPath(), QStringLiteral("/var/tmp/tarn_a_s.csv"));
@@ -105,10 +135,16 @@ void TestSettings::leftoverWorkingCopyIsDeleted()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
     file.close();
+    // Another folder named by "temp" is not the working copy's: its file stays.
+    const QString other = f.root() + QStringLiteral("/tarn_a_s.csv");
+    QVERIFY(QFile::copy(copy, other));
+    qputenv("temp", f.root().toLocal8Bit());
     Globals g;
     LoadSettings(g);
+    qunsetenv("temp");
     QCOMPARE(g.gTempFile, copy);
     QVERIFY(!QFile::exists(copy));
+    QVERIFY(QFile::exists(other));
     LoadSettings(g); // and a missing one is no error
     QVERIFY(!QFile::exists(copy));
 }
@@ -123,9 +159,7 @@ void TestSettings::folderCheckCreatesOrRefuses()
     // Three existing folders: stored without a question.
     QVERIFY(check.save(g, f.scripts(), f.images(), f.logs()));
     QVERIFY(d.shown.isEmpty());
-    Globals stored;
-    LoadSettings(stored);
-    QCOMPARE(stored.gDftImgDir, f.images());
+    QCOMPARE(stored(f), globals(QString(), f.scripts(), f.images(), f.logs()));
 
     // Two missing folders: two questions in order; Yes creates them.
     const QString s2 = f.root() + QStringLiteral("/s2"), l2 = f.root() + QStringLiteral("/l2/");
@@ -138,6 +172,7 @@ void TestSettings::folderCheckCreatesOrRefuses()
     QVERIFY(d.shown[1].contains(l2));
     QVERIFY(QFileInfo(s2).isDir() && QFileInfo(l2).isDir());
     QCOMPARE(g.gDftLogDir, l2);
+    QCOMPARE(stored(f), globals(QString(), s2, f.images(), l2));
 
     // An existing file passes as a folder.
     const QString plain = f.root() + QStringLiteral("/plain.txt");
@@ -172,10 +207,7 @@ void TestSettings::refusalChangesNothing()
     QVERIFY(!check.save(g, f.root() + QStringLiteral("/n"), f.images(),
                         QStringLiteral("/proc/kestrel-cannot-be-here")));
     QCOMPARE(g.gDftDir, f.scripts());
-    Globals stored;
-    LoadSettings(stored);
-    QCOMPARE(stored.gDftDir, f.scripts());
-    QCOMPARE(stored.gDftLogDir, f.logs());
+    QCOMPARE(stored(f), globals(QString(), f.scripts(), f.images(), f.logs()));
     QVERIFY(d.allAnswered() && d.unexpected.isEmpty());
 }
 

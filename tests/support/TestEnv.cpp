@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "core/Session.h"
 #include "settings/Settings.h"
 
 #include <QDir>
@@ -23,15 +24,15 @@ TestFolders::TestFolders()
 
 void TestFolders::writeSettings(const QString &gFile) const
 {
-    QSettings s(QSettings::IniFormat, QSettings::UserScope, settingsApplicationName(),
-                settingsApplicationName());
-    s.beginGroup(QStringLiteral("globals"));
-    s.setValue(QStringLiteral("gFile"), gFile);
-    s.setValue(QStringLiteral("gDftDir"), scripts());
-    s.setValue(QStringLiteral("gDftImgDir"), images());
-    s.setValue(QStringLiteral("gDftLogDir"), logs());
-    s.endGroup();
-    s.sync();
+    // Through the program's own writer: the settings suite pins the file's
+    // keys, the other suites only need the folders to arrive.
+    Globals g;
+    g.gFile = gFile;
+    g.gDftDir = scripts();
+    g.gDftImgDir = images();
+    g.gDftLogDir = logs();
+    if (!SaveSettings(g))
+        qFatal("the test settings could not be stored in %s", qPrintable(config()));
 }
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
