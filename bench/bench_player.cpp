@@ -65,12 +65,12 @@ int main(int argc, char *argv[])
     // Each step is timed from its tick to its end; ticks that arrive inside
     // a step return at once and are not counted.
     QVector<double> stepMs;
-    QObject::disconnect(&k.Timer1, &QTimer::timeout, &k, &Kestrel::Timer1_Timer);
-    QObject::connect(&k.Timer1, &QTimer::timeout, &k, [&] {
+    QObject::disconnect(&k.player.Timer1, &QTimer::timeout, &k, &Kestrel::Timer1_Timer);
+    QObject::connect(&k.player.Timer1, &QTimer::timeout, &k, [&] {
         const int before = k.session.stepno;
         QElapsedTimer t;
         t.start();
-        k.Timer1_Timer();
+        k.player.Timer1_Timer();
         if (k.session.stepno != before)
             stepMs << t.nsecsElapsed() / 1e6;
     });
@@ -97,7 +97,7 @@ int main(int argc, char *argv[])
         k.session.g.gMode = Mode::Play;
         k.session.stepno = lines - 1;
         t.restart();
-        k.Timer1_Timer();
+        k.player.Timer1_Timer();
         tickMs << t.nsecsElapsed() / 1e6;
     }
     std::printf("working copy of %d lines (%lld bytes)\n", lines,
@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
         writeScript(script, steps);
         k.script.Open_File(script);
         stepMs.clear();
-        k.DoPlay();
+        k.player.DoPlay();
         QElapsedTimer guard;
         guard.start();
         while ((k.session.g.gMode == Mode::Play || k.session.doingstep) && guard.elapsed() < 120000)

@@ -906,6 +906,11 @@
     });
     define('invoke', (h, operation) => invoke(element(h), operation));
     define('findElement', (tag, identity, value, hint) => locate(tag, identity, value, hint));
+    // A recorded line's element from the line's fields: pictures, links,
+    // lists and fields are known by Object, every other tag by its Value.
+    define('findLineElement', (tag, object, value, hint) => locate(
+        tag, tag === 'IMG' || tag === 'A' || tag === 'SELECT' || tag === 'INPUT' ? object : value,
+        value, hint));
     define('matches', (h, tag, identity) => accepts(element(h), tag, identity));
 
     const agent = freeze({

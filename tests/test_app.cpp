@@ -112,7 +112,7 @@ void TestApp::startupStateAndLayout()
     QTRY_COMPARE(win.LblMouse->text(), QStringLiteral("Not Recording Mouse"));
     QCOMPARE(k.session.ix, 0);
     QVERIFY(!k.session.doingstep);
-    QCOMPARE(k.Timer1.interval(), 2000);
+    QCOMPARE(k.player.Timer1.interval(), 2000);
 
     // Design positions at 96 dpi: 15 twips per pixel.
     QCOMPARE(win.CmdPlay->geometry(), QRect(48, 8, 33, 27));
@@ -121,7 +121,7 @@ void TestApp::startupStateAndLayout()
     QCOMPARE(win.CmdBrowserStop->text(), QStringLiteral("S&top"));
     QCOMPARE(win.CmdManual->toolTip(), QStringLiteral("Manual Step"));
     QCOMPARE(win.Label3->text(), QStringLiteral("Kestrel Ver 1.0"));
-    QCOMPARE(win.Label2->text(), Kestrel::helpPageUrl());
+    QCOMPARE(win.Label2->text(), BrowserStack::helpPageUrl());
     // The Automation box is wider than designed, the browser right beside it.
     QCOMPARE(win.FrmAutomation->pos(), QPoint(8, 112));
     QVERIFY(win.FrmAutomation->width() > 217 + 100);
@@ -182,8 +182,8 @@ void TestApp::startupStateAndLayout()
     QCOMPARE(win.wbMyBrowser->height(), outer.height() - bpos.y() - 1);
     const QPoint fpos = win.FrmAutomation->mapTo(&win, QPoint(0, 0));
     QCOMPARE(win.FrmAutomation->height(), outer.height() - fpos.y() - 1);
-    QCOMPARE(k.wbMyBrowser.size(), 1);
-    QCOMPARE(k.wbMyBrowser[0]->parentWidget(), win.wbMyBrowser);
+    QCOMPARE(k.browsers.wbMyBrowser.size(), 1);
+    QCOMPARE(k.browsers.wbMyBrowser[0]->parentWidget(), win.wbMyBrowser);
 }
 
 void TestApp::exitStoresCloseBoxDoesNot()

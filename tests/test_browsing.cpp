@@ -84,7 +84,7 @@ void TestBrowsing::initTestCase()
     m_win = new FrmTestTrapEvents(*m_k);
     QVERIFY(m_k->Form_Load());
     // No playback here.
-    m_k->Timer1.stop();
+    m_k->player.Timer1.stop();
 }
 
 void TestBrowsing::cleanupTestCase()
@@ -113,7 +113,7 @@ QString TestBrowsing::lines() const
 
 void TestBrowsing::click(int element, const char *tag, const char *identity)
 {
-    BrowserElement *b = m_k->wbMyBrowser.value(element);
+    BrowserElement *b = m_k->browsers.wbMyBrowser.value(element);
     QVERIFY(b);
     const BrowserElement::Result found = b->findElement(QLatin1String(tag), QLatin1String(identity));
     QVERIFY2(found.ok && found.value.toInt() > 0, identity);
@@ -148,7 +148,7 @@ bool TestBrowsing::press(const QString &id)
 
 void TestBrowsing::startupShowsHelpPage()
 {
-    const QString help = Kestrel::helpPageUrl();
+    const QString help = BrowserStack::helpPageUrl();
     QCOMPARE(m_win->TxtURL->text(), help);
     QCOMPARE(m_win->Label2->text(), help);
     BrowserElement *b = m_k->browser();
@@ -163,7 +163,7 @@ void TestBrowsing::startupShowsHelpPage()
     QVERIFY(guide.ok && guide.value.toInt() > 0);
 
     // Any other address of the scheme is an error page, not a hang.
-    m_k->GoToPage(QStringLiteral("kestrel://help/nothing-here"));
+    m_k->browsers.GoToPage(QStringLiteral("kestrel://help/nothing-here"));
     QVERIFY(!b->Busy());
     QCOMPARE(m_win->TxtURL->text(), QStringLiteral("kestrel://help/nothing-here"));
 }
@@ -241,11 +241,11 @@ void TestBrowsing::addressBarAndRecordedLines()
     // hands over its line.
     m_k->session.g.gMode = Mode::Check;
     BrowserElement fresh(1);
-    m_k->wbMyBrowser.append(&fresh);
+    m_k->browsers.wbMyBrowser.append(&fresh);
     m_k->session.ix = 1;
     m_win->CmdBack->click();
     m_k->session.ix = 0;
-    m_k->wbMyBrowser.removeLast();
+    m_k->browsers.wbMyBrowser.removeLast();
     QCOMPARE(lines(), line(QStringLiteral("Back")));
 }
 
@@ -263,13 +263,13 @@ void TestBrowsing::progressLabel()
         {100, 100, "loading 100%", true}, {0, 0, "", false},          {5, 0, "", false},
     };
     for (const Case &c : cases) {
-        m_k->wbMyBrowser_ProgressChange(3, c.progress, c.max);
+        m_k->browsers.wbMyBrowser_ProgressChange(3, c.progress, c.max);
         QCOMPARE(m_win->LblSts->text(), QLatin1String(c.label));
         QCOMPARE(m_win->cursor().shape(), c.busy ? Qt::WaitCursor : Qt::ArrowCursor);
     }
-    m_k->wbMyBrowser_BeforeNavigate2(0, QString());
+    m_k->browsers.wbMyBrowser_BeforeNavigate2(0, QString());
     QCOMPARE(m_win->cursor().shape(), Qt::WaitCursor);
-    m_k->wbMyBrowser_NavigateComplete2(0, QString());
+    m_k->browsers.wbMyBrowser_NavigateComplete2(0, QString());
     QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
     QCOMPARE(m_win->TxtURL->text(), m_k->browser()->LocationURL());
 }
@@ -281,7 +281,7 @@ void TestBrowsing::stopEndsWaits()
     auto c = connect(m_k->browser(), &BrowserElement::ProgressChange, this,
                      [&] { seen << m_win->LblSts->text(); });
     QTimer::singleShot(1000, m_win->CmdBrowserStop, &QPushButton::click);
-    m_k->GoToPage(url(QStringLiteral("/slow.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/slow.html")));
     disconnect(c);
     QVERIFY(!m_k->browser()->Busy());
     // While it waited, the label showed the progress.
@@ -293,19 +293,19 @@ void TestBrowsing::stopEndsWaits()
     // A server that never answers the page itself.
     const QString never = QStringLiteral("http://127.0.0.1:%1/never.html").arg(m_silent->serverPort());
     QTimer::singleShot(500, m_win->CmdBrowserStop, &QPushButton::click);
-    m_k->GoToPage(never);
+    m_k->browsers.GoToPage(never);
     QVERIFY(!m_k->browser()->Busy());
     QCOMPARE(m_win->LblSts->text(), QString());
 
     // The element is still in order.
-    m_k->GoToPage(url(QStringLiteral("/page1.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/page1.html")));
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page1.html")));
 }
 
 void TestBrowsing::popupsStackAndClose()
 {
-    BrowserElement *main = m_k->wbMyBrowser.at(0);
-    m_k->GoToPage(url(QStringLiteral("/popup.html")));
+    BrowserElement *main = m_k->browsers.wbMyBrowser.at(0);
+    m_k->browsers.GoToPage(url(QStringLiteral("/popup.html")));
 
     // A link with a target while recording: stacked, shown, the message.
     m_k->session.g.gMode = Mode::Record;
@@ -316,8 +316,8 @@ void TestBrowsing::popupsStackAndClose()
     QVERIFY(m_dialogs.shown.last().startsWith(
         QStringLiteral("message|Pop-up|This window would normally be in a pop-up. Click on OK to "
                        "continue. To return to the previous window, click on 'close' above")));
-    QCOMPARE(m_k->wbMyBrowser.size(), 2);
-    BrowserElement *first = m_k->wbMyBrowser.at(1);
+    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 2);
+    BrowserElement *first = m_k->browsers.wbMyBrowser.at(1);
     QVERIFY(main->isHidden());
     QVERIFY(first->isVisible());
     QCOMPARE(first->index(), 1);
@@ -337,7 +337,7 @@ void TestBrowsing::popupsStackAndClose()
 
     // A window requested by the pop-up opens in the pop-up itself.
     m_k->session.g.gMode = Mode::Idle;
-    m_k->GoToPage(url(QStringLiteral("/popup.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/popup.html")));
     click(1, "BUTTON", "Open");
     QVERIFY(waitUntil([&] { return first->LocationURL() == url(QStringLiteral("/dialogs.html")); }));
     QVERIFY(waitUntil([&] { return !first->Busy(); }));
@@ -351,7 +351,7 @@ void TestBrowsing::popupsStackAndClose()
     QVERIFY(waitUntil([&] { return m_k->session.ix == 2; }));
     QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
     QVERIFY(!waitUntil([&] { return m_k->session.ix != 2; }, 1500));
-    QCOMPARE(m_k->wbMyBrowser.size(), 3);
+    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 3);
     QVERIFY(first->isHidden());
     QVERIFY(m_k->browser()->LocationURL().startsWith(url(QStringLiteral("/members.html?n="))));
 
@@ -360,21 +360,21 @@ void TestBrowsing::popupsStackAndClose()
     const QString popupAddress = m_win->TxtURL->text();
     m_win->CmdClose->click();
     QCOMPARE(m_k->session.ix, 1);
-    QCOMPARE(m_k->wbMyBrowser.size(), 2);
+    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 2);
     QVERIFY(first->isVisible());
     QVERIFY(m_win->CmdClose->isVisible());
     QCOMPARE(m_win->TxtURL->text(), popupAddress);
     m_k->session.g.gMode = Mode::Check;
     m_win->CmdClose->click();
     QCOMPARE(m_k->session.ix, 0);
-    QCOMPARE(m_k->wbMyBrowser.size(), 1);
+    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 1);
     QVERIFY(main->isVisible());
     QVERIFY(m_win->CmdClose->isHidden());
     QCOMPARE(lines(), line(QStringLiteral("Close")));
 
     // Nothing to close: nothing happens, nothing is recorded.
     m_k->session.g.gMode = Mode::Record;
-    m_k->ClosePopup();
+    m_k->browsers.ClosePopup();
     QCOMPARE(m_k->session.ix, 0);
     QCOMPARE(lines(), line(QStringLiteral("Close")));
 }
@@ -390,7 +390,7 @@ void TestBrowsing::pageDialogsThroughDialogs()
         return result.toString();
     };
     m_win->chkSilent->setChecked(false);
-    m_k->GoToPage(url(QStringLiteral("/dialogs.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
     QVERIFY(!m_k->browser()->Silent());
     m_dialogs.expect(QStringLiteral("message"));
     m_dialogs.expect(QStringLiteral("question"), QStringLiteral("yes"));
@@ -404,15 +404,15 @@ void TestBrowsing::pageDialogsThroughDialogs()
 
     // Silent again: nothing is shown.
     m_win->chkSilent->setChecked(true);
-    m_k->GoToPage(url(QStringLiteral("/dialogs.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
     QCOMPARE(run(), QStringLiteral("true|Ann"));
 }
 
 void TestBrowsing::crashedRendererLeavesKestrelUsable()
 {
-    m_k->GoToPage(url(QStringLiteral("/page1.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/page1.html")));
     QSignalSpy terminated(m_k->browser()->page(), &QWebEnginePage::renderProcessTerminated);
-    m_k->GoToPage(QStringLiteral("chrome://crash"));
+    m_k->browsers.GoToPage(QStringLiteral("chrome://crash"));
     QVERIFY(waitUntil([&] { return !terminated.isEmpty(); }));
     QVERIFY(!m_k->browser()->Busy());
     QCOMPARE(m_win->LblSts->text(), QString());
@@ -427,13 +427,13 @@ void TestBrowsing::mouseHookAroundNavigation()
 {
     HookManager &hooks = HookManager::instance();
     m_win->ChkWindowsEvent->setChecked(true);
-    m_k->GoToPage(url(QStringLiteral("/page1.html")));
-    QVERIFY(hooks.isInstalled(m_k, HookManager::Mouse));
-    m_k->wbMyBrowser_BeforeNavigate2(0, QString());
-    QVERIFY(!hooks.isInstalled(m_k, HookManager::Mouse));
+    m_k->browsers.GoToPage(url(QStringLiteral("/page1.html")));
+    QVERIFY(hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
+    m_k->browsers.wbMyBrowser_BeforeNavigate2(0, QString());
+    QVERIFY(!hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
     m_win->ChkWindowsEvent->setChecked(false);
-    m_k->GoToPage(url(QStringLiteral("/page2.html")));
-    QVERIFY(!hooks.isInstalled(m_k, HookManager::Mouse));
+    m_k->browsers.GoToPage(url(QStringLiteral("/page2.html")));
+    QVERIFY(!hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
 }
 
 QTEST_MAIN(TestBrowsing)
@@ -499,7 +499,7 @@ void TestBrowsing::clientSideNavigation()
                       "function go(path) { history.pushState({}, '', path); show(); }"
                       "</script></body></html>");
     QVERIFY(QTest::qWaitForWindowExposed(m_win));
-    m_k->GoToPage(url(QStringLiteral("/spa.html")));
+    m_k->browsers.GoToPage(url(QStringLiteral("/spa.html")));
     BrowserElement *b = m_k->browser();
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/spa.html")));
     QSignalSpy complete(b, &BrowserElement::NavigateComplete2);

@@ -82,9 +82,9 @@ struct Run
     void play(const QVector<ScriptLine> &lines)
     {
         k.script.Open_File(script(lines));
-        k.DoPlay();
+        k.player.DoPlay();
     }
-    bool running() const { return k.session.g.gMode == Mode::Play || k.session.doingstep || k.Timer1.isActive(); }
+    bool running() const { return k.session.g.gMode == Mode::Play || k.session.doingstep || k.player.Timer1.isActive(); }
     QString log() { return k.frmLog()->log->toPlainText(); }
     bool logEnds(const QString &text) { return log().endsWith(text); }
     QString playPicture() const { return win.CmdPlay->property("picture").toString(); }
@@ -236,17 +236,15 @@ void TestPlayer::checksFindAndHighlight()
     // The rules, one element at a time: pictures by file name only, other
     // tags by their inner HTML against the value; exact, whole tag names.
     BrowserElement *b = s.k.browser();
-    const auto found = [b](const QString &tag, const QString &identity) {
-        return PageObject{b, b->findElement(tag, identity).value.toInt()};
+    const auto finds = [b](const QString &tag, const QString &object, const QString &value) {
+        const BrowserElement::Result r = b->locateLine(tag, object, value, {});
+        return r.ok && r.value.toObject().value("handle"_L1).toInt() > 0;
     };
-    const PageObject img = found(u"IMG"_qs, u"logo.gif"_qs), td = found(u"TD"_qs, u"42.50"_qs);
-    QVERIFY(!img.isNull() && !td.isNull());
-    QVERIFY(s.k.checkObject(img, u"IMG"_qs, u"logo.gif"_qs, {}));
-    QVERIFY(!s.k.checkObject(img, u"IMG"_qs, u"Logo.gif"_qs, {}));
-    QVERIFY(!s.k.checkObject(img, u"IM"_qs, u"logo.gif"_qs, {}));
-    QVERIFY(s.k.checkObject(td, u"TD"_qs, u"any"_qs, u"42.50"_qs));
-    QVERIFY(!s.k.checkObject(td, u"TD"_qs, u"42.50"_qs, u"42.50 "_qs));
-    QVERIFY(!s.k.checkObject(PageObject{b, 999999}, u"TD"_qs, {}, {}));
+    QVERIFY(finds(u"IMG"_qs, u"logo.gif"_qs, {}));
+    QVERIFY(!finds(u"IMG"_qs, u"Logo.gif"_qs, {}));
+    QVERIFY(!finds(u"IM"_qs, u"logo.gif"_qs, {}));
+    QVERIFY(finds(u"TD"_qs, u"any"_qs, u"42.50"_qs));
+    QVERIFY(!finds(u"TD"_qs, u"42.50"_qs, u"42.50 "_qs));
 
     // A field is checked for what it holds; comments (template markers) are
     // not content; a web component's open parts are found, its closed ones
@@ -389,16 +387,16 @@ void TestPlayer::navigationAndPopupSteps()
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.logEnds(u"Step: 7, =>"_qs + kComplete), qPrintable(s.log()));
     QCOMPARE(s.k.session.ix, 0);
-    QCOMPARE(s.k.wbMyBrowser.size(), 1);
+    QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
     QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
 
     // A run that leaves a pop-up open; the next Play closes it first.
     s.play({web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QCOMPARE(s.k.session.ix, 1);
-    s.k.DoPlay();
+    s.k.player.DoPlay();
     QCOMPARE(s.k.session.ix, 0);
-    QCOMPARE(s.k.wbMyBrowser.size(), 1);
+    QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
     QVERIFY(s.k.browser()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
 
@@ -410,7 +408,7 @@ void TestPlayer::navigationAndPopupSteps()
                  [&s] { QTimer::singleShot(500, s.win.CmdClose, &QPushButton::click); });
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QCOMPARE(s.k.session.ix, 0);
-    QCOMPARE(s.k.wbMyBrowser.size(), 1);
+    QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
     QVERIFY2(s.log().contains("Step: 3, =>failed - cannot find object\n"_L1), qPrintable(s.log()));
     QVERIFY(!s.log().contains("Step: 3, =>passed"_L1));
 }
@@ -426,7 +424,7 @@ void TestPlayer::manualStepPausesAndResumes()
     QTRY_VERIFY(!s.k.session.doingstep);
     QCOMPARE(s.d.shown.last(), u"message|Manual Step|Compare \"the\" form"_qs);
     QCOMPARE(s.playPicture(), u"pause.bmp"_qs);
-    QVERIFY(!s.k.Timer1.isActive());
+    QVERIFY(!s.k.player.Timer1.isActive());
     QTest::qWait(200);
     QCOMPARE(s.k.session.stepno, 2);
     // Edited while it waits: the next tick reads the new third line.
@@ -438,10 +436,10 @@ void TestPlayer::manualStepPausesAndResumes()
     // manual step, is shown again after each Play until Stop.
     s.d.expect(u"message"_qs);
     s.d.expect(u"message"_qs);
-    s.k.DoPlay();
+    s.k.player.DoPlay();
     QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 4, kRun);
     QTRY_COMPARE(s.k.session.g.gMode, Mode::Manual);
-    s.k.DoPlay();
+    s.k.player.DoPlay();
     QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 5, kRun);
     QTRY_VERIFY(!s.k.session.doingstep);
     QCOMPARE(s.d.shown.size(), 3);
@@ -504,7 +502,7 @@ void TestPlayer::playAndStopDuringARun()
     // Stop while a step waits for its page to load before it searches: the
     // run ends there, with no verdict for that step and no failure image.
     s.server.addHangingPath(u"/player/hang.gif"_qs);
-    s.k.Timer1.setInterval(1000); // the page below starts loading between two steps
+    s.k.player.Timer1.setInterval(1000); // the page below starts loading between two steps
     s.play({s.open(), special({}), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs), special({})});
     s.whenLogged(u"Step: 2, =>passed"_qs,
                  [&s] { s.k.browser()->Navigate2(s.url(u"slow.html"_qs)); });
@@ -528,7 +526,7 @@ void TestPlayer::workingCopyMissingOrEmpty()
     QCOMPARE(s.log(), empty + u"Step: 1, =>passed\nStep: 1, =>"_qs + kComplete);
     // A working copy that is gone ends the run after one empty step, failed.
     QFile::remove(s.k.session.g.gTempFile);
-    s.k.DoPlay();
+    s.k.player.DoPlay();
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QCOMPARE(s.k.session.stepno, 1);
     QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.session.g.gTempFile),
@@ -543,7 +541,7 @@ void TestPlayer::workingCopyMissingOrEmpty()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
     }
-    s.k.DoPlay();
+    s.k.player.DoPlay();
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QCOMPARE(s.log().count(u"=>skipped - unknown step type"_qs), 2);
     QVERIFY(s.log().contains(u"Step: 2, =>Type=xyz, Object="_qs));
@@ -558,19 +556,19 @@ void TestPlayer::workingCopyMissingOrEmpty()
     QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QCOMPARE(s.k.session.g.gLogFile, QString());
-    s.k.DoPlay();
-    s.k.CmdStop_Click();
+    s.k.player.DoPlay();
+    s.k.player.CmdStop_Click();
     const QString untitled = s.f.logs() + u"/untitled_2005-12-09-143005.log"_qs;
     QCOMPARE(s.k.session.g.gLogFile, untitled);
     s.k.log.WriteLog(1, u"first\r\n"_qs);
-    s.k.DoPlay(); // the same unsaved script again: the same log
-    s.k.CmdStop_Click();
+    s.k.player.DoPlay(); // the same unsaved script again: the same log
+    s.k.player.CmdStop_Click();
     s.k.log.WriteLog(1, u"second\r\n"_qs);
     QCOMPARE(readAll(untitled), u"Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"_qs);
     // After New, a new log, even in the same second.
     s.win.mnuFileNew->trigger();
-    s.k.DoPlay();
-    s.k.CmdStop_Click();
+    s.k.player.DoPlay();
+    s.k.player.CmdStop_Click();
     s.k.log.WriteLog(1, u"third\r\n"_qs);
     ScriptClock::now = [] { return QDateTime::currentDateTime(); };
     QCOMPARE(s.k.session.g.gLogFile, s.f.logs() + u"/untitled_2005-12-09-143005_2.log"_qs);
@@ -739,9 +737,9 @@ void TestPlayer::recordedSessionPlaysBack()
                  && script.endsWith("\"TD\",\"check\",\"50.00\",\"\"\r\n"_L1),
              qPrintable(script));
 
-    s.k.GoToPage(u"about:blank"_qs);
+    s.k.browsers.GoToPage(u"about:blank"_qs);
     s.k.script.Open_File(saved);
-    s.k.DoPlay();
+    s.k.player.DoPlay();
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.logEnds(u"passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
     QVERIFY(s.k.browser()->LocationURL().contains("done.html?qty=4&country=DE&"_L1));

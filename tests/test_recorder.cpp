@@ -67,7 +67,7 @@ private:
     Kestrel &k() { return m_s->k; }
     BrowserElement *b() { return m_s->k.browser(); }
     QWidget *input() { return b()->focusProxy(); }
-    void open(const QString &page) { k().GoToPage(m_server.url("/recorder/" + page).toString()); }
+    void open(const QString &page) { k().browsers.GoToPage(m_server.url("/recorder/" + page).toString()); }
     bool shows(const QString &page)
     {
         return waitUntil([&] { return b()->LocationURL().endsWith(page) && !b()->Busy(); });
@@ -144,7 +144,7 @@ void TestRecorder::settle(int clicks)
     QVERIFY(waitUntil([&] { return js(QStringLiteral("clicks")).toInt() == clicks; }));
     const QJsonObject sent = b()->callAgent(QStringLiteral("recorderPosted")).value.toObject();
     QVERIFY(waitUntil([&] {
-        return k().pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
+        return k().recorder.pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
     }));
 }
 
@@ -257,7 +257,7 @@ void TestRecorder::instrumentationAndModes()
     // page set before it is gone.
     m_s->win.CmdRecord->click();
     js(QStringLiteral("document.onkeydown = function () { window.pageKeys = 1; }"));
-    k().hookBrowser();
+    k().recorder.hookBrowser();
     js(QStringLiteral("0")); // the page has run what was sent before
     QTest::keyClicks(input(), QStringLiteral("x"));
     click(Q("q"));
@@ -273,7 +273,7 @@ void TestRecorder::instrumentationAndModes()
 
     // Leaving a field that is no INPUT writes nothing, nor does a click in a
     // frame (another document).
-    k().hookBrowser();
+    k().recorder.hookBrowser();
     click(Q("notes"));
     QTest::keyClicks(input(), QStringLiteral("abc"));
     click(Q("frame"));
@@ -300,7 +300,7 @@ void TestRecorder::instrumentationAndModes()
 void TestRecorder::keysChecksAndHighlight()
 {
     open(QStringLiteral("site.html"));
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     click(Q("q"));
     QTest::keyClicks(input(), QStringLiteral("ab"));
     QVERIFY(expect({R"("Web","q","INPUT","onclick","","")"}));
@@ -312,7 +312,7 @@ void TestRecorder::keysChecksAndHighlight()
         QVERIFY(waitUntil([&] { return js(QStringLiteral("keysSeen")).toInt() == keys; }));
         const QJsonObject sent = b()->callAgent(QStringLiteral("recorderPosted")).value.toObject();
         QVERIFY(waitUntil([&] {
-            return k().pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
+            return k().recorder.pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
         }));
     };
     QTest::keyClick(input(), Qt::Key_F5);
@@ -326,8 +326,8 @@ void TestRecorder::keysChecksAndHighlight()
     // In check mode a letter key in a field is the check, of what the field
     // holds before the key (the player compares it).
     js(Q("qty") + QStringLiteral(".value = '7'"));
-    k().CmdCheck_Click();
-    QVERIFY(HookManager::instance().isInstalled(&k(), HookManager::Keyboard));
+    k().recorder.CmdCheck_Click();
+    QVERIFY(HookManager::instance().isInstalled(&k().recorder, HookManager::Keyboard));
     QTest::keyClicks(input(), QStringLiteral("3"));
     QVERIFY(expect({R"("Check","qty","INPUT","check","7","")"}));
     QCOMPARE(k().session.g.gMode, Mode::Record);
@@ -358,15 +358,15 @@ void TestRecorder::keysChecksAndHighlight()
     // Hovering does not end a check, the next click does; then recording
     // goes on. Alt checks the element the mouse last went over; with none
     // remembered it writes nothing but ends check mode.
-    k().CmdCheck_Click();
+    k().recorder.CmdCheck_Click();
     hover(Q("js"));
     QCOMPARE(k().session.g.gMode, Mode::Check);
-    k().ProcessWebEvent(QString(), QStringLiteral("altkey"));
-    k().CmdCheck_Click();
-    k().webobj = PageObject();
-    k().ProcessWebEvent(QString(), QStringLiteral("altkey"));
+    k().recorder.ProcessWebEvent(QString(), QStringLiteral("altkey"));
+    k().recorder.CmdCheck_Click();
+    k().recorder.webobj = PageObject();
+    k().recorder.ProcessWebEvent(QString(), QStringLiteral("altkey"));
     QCOMPARE(k().session.g.gMode, Mode::Record);
-    k().CmdCheck_Click();
+    k().recorder.CmdCheck_Click();
     click(Q("cell"));
     click(Q("cell"));
     QVERIFY(expect({R"L("Check","Run script","A","check","(JS)","")L",
@@ -381,7 +381,7 @@ void TestRecorder::keysChecksAndHighlight()
 void TestRecorder::hostilePage()
 {
     open(QStringLiteral("hostile.html"));
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     // Handlers that throw, an element its own click removes, quotes, line
     // breaks, commas, NUL and non-ASCII text, a closed shadow root inside an
     // open one (nothing is recorded, and the tester is told once) and 50,000
@@ -450,7 +450,7 @@ void TestRecorder::pageCallingTheChannel()
     // Recording: the forwarder still reports (deleteLater did nothing), a
     // made-up token adds nothing, and the page never sees a report it could
     // send again.
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     const QString synthetic = Q("q") + QStringLiteral(".dispatchEvent(new MouseEvent('click', { bubbles: true }))");
     js(synthetic);
     QVERIFY(expect({R"("Web","q","INPUT","onclick","","")"}));
@@ -459,7 +459,7 @@ void TestRecorder::pageCallingTheChannel()
     QCOMPARE(js(QStringLiteral("window.sniffed.some((m) => m.includes('INPUT'))")), false);
     QVERIFY(expect({}));
     // Not recording: nothing at all.
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     js(QStringLiteral("forge()"));
     js(synthetic);
     settle(2);
@@ -530,7 +530,7 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
 {
     open(QStringLiteral("shared.html"));
     QVERIFY(shows(QStringLiteral("/shared.html")));
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     const QString inputs = QStringLiteral("document.querySelectorAll('p input')");
     click(inputs + QStringLiteral("[1]"));
     QTest::keyClicks(input(), QStringLiteral("b"));
@@ -574,10 +574,10 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
     // Check mode: pressing the list checks it as it is; the choice then made
     // is a step of its own. Unchanged, it is the check alone; either way
     // check mode is over.
-    k().CmdCheck_Click();
+    k().recorder.CmdCheck_Click();
     click(Q("size"));
     chooseInList(5.0 / 6);
-    k().CmdCheck_Click();
+    k().recorder.CmdCheck_Click();
     click(Q("size"));
     chooseInList(5.0 / 6);
     click(QStringLiteral("document.querySelector('[name=unique]')"));
@@ -591,11 +591,11 @@ void TestRecorder::sharedIdentitiesListsAndBackground()
     // A check of one of several alike tells which one too.
     js(QStringLiteral("document.activeElement.blur()"));
     QVERIFY(expect({R"("Web","unique","INPUT","onfocusout","","")"}));
-    k().CmdCheck_Click();
+    k().recorder.CmdCheck_Click();
     click(QStringLiteral("document.querySelectorAll('button')[0]"));
     QVERIFY(expect({R"("Check","","BUTTON","check","Remove","@1")"}));
     // By keyboard: the key checks the list as it was, the choice follows.
-    k().CmdCheck_Click();
+    k().recorder.CmdCheck_Click();
     js(Q("size") + QStringLiteral(".focus()"));
     QTest::keyClick(input(), Qt::Key_Up);
     QVERIFY(expect({R"("Check","size","SELECT","check","2","l:Large")",
@@ -657,7 +657,7 @@ void TestRecorder::enterRecordsWhatReplays()
              QStringLiteral("Cy 1:hi"));
     js(QStringLiteral("sessionStorage.clear()"));
     m_s->win.CmdRecord->click();
-    k().DoPlay();
+    k().player.DoPlay();
     QString log;
     QVERIFY(waitUntil([&] {
         log = k().frmLog()->log->toPlainText();
@@ -676,7 +676,7 @@ void TestRecorder::shadowRoots()
 {
     open(QStringLiteral("shadow.html"));
     QVERIFY(shows(QStringLiteral("/shadow.html")));
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     const QString root = Q("form") + QStringLiteral(".shadowRoot");
     click(root + QStringLiteral(".querySelector('[name=email]')"));
     QTest::keyClicks(input(), QStringLiteral("a@b"));
@@ -703,7 +703,7 @@ void TestRecorder::tamperedBuiltIns()
 {
     open(QStringLiteral("tamper.html"));
     QVERIFY(shows(QStringLiteral("/tamper.html")));
-    k().CmdRecord_Click();
+    k().recorder.CmdRecord_Click();
     click(Q("a2"));
     QTest::keyClicks(input(), QStringLiteral("x"));
     QTest::keyClick(input(), Qt::Key_Tab);
@@ -715,7 +715,7 @@ void TestRecorder::tamperedBuiltIns()
                     R"("Web","pick","SELECT","onclick","1","2:Two")",
                     R"("Web","pick","SELECT","onclick","2","3:Three")"}));
     js(QStringLiteral("tamper()"));
-    k().hookBrowser();
+    k().recorder.hookBrowser();
     click(Q("a1"));
     QCOMPARE(js(QStringLiteral("forge()")).toInt(), 0);
     // Reports are handled in order: anything forged would come before this.

@@ -336,7 +336,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     // Playback Log. The main window has lost the activation to the log in
     // the end: the hook goes, and a click in the log is no page press.
     win.ChkWindowsEvent->click();
-    QVERIFY(hooks.isInstalled(&k, HookManager::Mouse));
+    QVERIFY(hooks.isInstalled(&k.recorder, HookManager::Mouse));
     FrmLog *log = k.frmLog();
     for (int i = 0; i < 40; ++i)
         log->appendText(QStringLiteral("Step: %1, =>passed\n").arg(i));
@@ -356,10 +356,10 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QVERIFY(!otherId.isEmpty());
     QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherId}));
     QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() == nullptr, kWait);
-    QVERIFY(hooks.isInstalled(&k, HookManager::Mouse)); // another program does not count
+    QVERIFY(hooks.isInstalled(&k.recorder, HookManager::Mouse)); // another program does not count
     QVERIFY(activate(log));
     QTRY_VERIFY_WITH_TIMEOUT(log->isActiveWindow(), kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(!hooks.isInstalled(&k, HookManager::Mouse), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!hooks.isInstalled(&k.recorder, HookManager::Mouse), kWait);
     QVERIFY(win.ChkWindowsEvent->isChecked());
     const QString before = win.TxtEvents->toPlainText();
     log->log->moveCursor(QTextCursor::Start);

@@ -12,22 +12,16 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QWidget>
 
 #include <cstdio>
 
-namespace {
-int stepInterval()
-{
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("KESTREL_STEP_INTERVAL_MS", &ok);
-    return ok && ms > 0 ? ms : 2000;
-}
-} // namespace
-
 Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
-    : QObject(parent), script(session, dialogs, log), m_dialogs(dialogs)
+    : QObject(parent), script(session, dialogs, log), browsers(session, dialogs, script),
+      player(session, dialogs, log, browsers), recorder(session, dialogs, script, browsers),
+      m_dialogs(dialogs)
 {
     connect(&log, &PlaybackLog::textAppended, this, &Kestrel::appendLogText);
     connect(&log, &PlaybackLog::notice, this, &Kestrel::notice);
@@ -47,16 +41,35 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
         showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
         showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     });
-    Timer1.setInterval(stepInterval());
-    connect(&Timer1, &QTimer::timeout, this, &Kestrel::Timer1_Timer);
-    initBrowsing();
+    player.unattended = [this] { return unattended(); };
+    connect(&player, &Player::pictureChanged, this, &Kestrel::showPicture);
+    connect(&player, &Player::notice, this, &Kestrel::notice);
+    connect(&player, &Player::runStarting, this, [this] {
+        FrmLog *window = frmLog();
+        window->show();
+        window->log->setPlainText(QString());
+    });
+    connect(&player, &Player::runPassed, this, [this] {
+        if (unattended())
+            return;
+        FrmLog *window = frmLog();
+        window->show();
+        window->raise();
+        window->activateWindow();
+        window->setFocus();
+    });
+    connect(&player, &Player::stepFailed, this, [this] {
+        if (unattended())
+            exitCode = 1;
+    });
+    connect(&player, &Player::unattendedRunOver, this, &Kestrel::endCommandLineRun);
+    connect(&browsers, &BrowserStack::navigationStarting, &recorder, &Recorder::stopMouseHook);
+    connect(&browsers, &BrowserStack::navigated, &recorder, &Recorder::hookBrowser);
+    connect(&recorder, &Recorder::pictureChanged, this, &Kestrel::showPicture);
 }
 
 Kestrel::~Kestrel()
 {
-    BrowserElement::setPageDialogHandler({});
-    HookManager::instance().HookRemove(this, HookManager::Mouse);
-    HookManager::instance().HookRemove(this, HookManager::Keyboard);
     delete m_frmLog;
     delete m_frmFolders;
 }
@@ -64,6 +77,9 @@ Kestrel::~Kestrel()
 void Kestrel::setView(MainView *view)
 {
     m_view = view;
+    browsers.setView(view);
+    player.setView(view);
+    recorder.setView(view);
     script.setDialogParent(view ? view->window() : nullptr);
 }
 
@@ -108,11 +124,6 @@ void Kestrel::notice(const QString &kind, const QString &text)
 QString Kestrel::programDir()
 {
     return QCoreApplication::applicationDirPath();
-}
-
-QString Kestrel::helpPageUrl()
-{
-    return QStringLiteral("kestrel://help/testing/kestrel-help.php");
 }
 
 void Kestrel::showPicture(MainView::Button button, const QString &fileName)
@@ -186,9 +197,9 @@ bool Kestrel::Form_Load()
     Form_Resize();
     m_view->fitFrame();
 
-    GoToPage(helpPageUrl());
+    browsers.GoToPage(BrowserStack::helpPageUrl());
     m_view->setSilentChecked(true);
-    Timer1.start();
+    player.Timer1.start();
     return true;
 }
 
@@ -207,7 +218,7 @@ void Kestrel::startCommandLineRun()
     DoEvents();
     Sleep(1000);
     DoEvents();
-    DoPlay();
+    player.DoPlay();
     DoEvents();
 }
 
@@ -227,14 +238,12 @@ void Kestrel::Form_Activate()
 void Kestrel::Form_Deactivate()
 {
     if (m_view->recordMouseChecked())
-        HookManager::instance().HookRemove(this, HookManager::Mouse);
+        recorder.stopMouseHook();
 }
 
 void Kestrel::Form_QueryUnload()
 {
-    if (m_view && m_view->recordMouseChecked())
-        HookManager::instance().HookRemove(this, HookManager::Mouse);
-    HookManager::instance().HookRemove(this, HookManager::Keyboard);
+    recorder.removeHooks();
     // The program ends with its main window: the windows it owns go too.
     if (m_frmLog)
         m_frmLog->close();
@@ -285,4 +294,16 @@ FrmFolders *Kestrel::frmFolders()
     if (!m_frmFolders)
         m_frmFolders = new FrmFolders(*this);
     return m_frmFolders;
+}
+
+void Kestrel::endCommandLineRun()
+{
+    commandLineRunEnded = true;
+    if (m_frmLog)
+        m_frmLog->close();
+    if (m_view)
+        m_view->window()->close();
+    // The program ends here whatever other window is still open; the exit
+    // status tells the caller the verdict.
+    QCoreApplication::exit(exitCode);
 }

@@ -703,3 +703,9 @@ BrowserElement::Result BrowserElement::locateElement(const QString &tag, const Q
 {
     return callAgent(QStringLiteral("findElement"), {tag, identity, value, hint});
 }
+
+BrowserElement::Result BrowserElement::locateLine(const QString &tag, const QString &object,
+                                                  const QString &value, const QString &hint)
+{
+    return callAgent(QStringLiteral("findLineElement"), {tag, object, value, hint});
+}

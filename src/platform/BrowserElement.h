@@ -54,7 +54,8 @@ class AgentPage;
 // held weakly, so the handle of an element the page dropped may become no
 // element. Functions registered by agent-core: "get", "set", "option",
 // "invoke" (what getMember/setMember/option/invoke call), "length" and "item"
-// (the document's all collection), "findElement", "matches" (whether an
+// (the document's all collection), "findElement", "findLineElement" (the
+// element of a recorded line's fields), "matches" (whether an
 // element is one the search accepts) and "ready". Example for another agent
 // file:
 //   window.__kestrel.define('valueOf', function (h) {
@@ -144,6 +145,10 @@ public:
     // content}.
     Result locateElement(const QString &tag, const QString &identity, const QString &value,
                          const QString &hint);
+    // The element a recorded line means, from the line's fields: the agent
+    // picks the identity (Object for IMG, A, SELECT and INPUT, else Value).
+    Result locateLine(const QString &tag, const QString &object, const QString &value,
+                      const QString &hint);
 
     // Page dialogs (alert, confirm, prompt) when Silent is off. Without a
     // handler they are answered as if Silent were on; they never wait for a

@@ -1,6 +1,6 @@
 #include "player/AutoWait.h"
 
-#include "app/Kestrel.h"
+#include "player/Player.h"
 #include "platform/BrowserElement.h"
 
 #include <QElapsedTimer>
@@ -30,7 +30,7 @@ int autoWaitMs()
     return ok && ms >= 0 ? ms : 5000;
 }
 
-bool retryUntilFound(Kestrel &k, const std::function<bool()> &attempt)
+bool retryUntilFound(Player &k, const std::function<bool()> &attempt)
 {
     if (attempt())
         return true;

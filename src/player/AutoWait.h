@@ -2,7 +2,7 @@
 
 #include <functional>
 
-class Kestrel;
+class Player;
 
 // How long a web step's search and a check go on trying before they fail:
 // pages render what a step needs a while after a request, and a tester's
@@ -16,4 +16,4 @@ int autoWaitMs();
 // reports a change (a new document, a new address, changed content once
 // rendered), and now and then regardless, for changes that no observer sees
 // (a field's value). True when an attempt succeeded.
-bool retryUntilFound(Kestrel &k, const std::function<bool()> &attempt);
+bool retryUntilFound(Player &k, const std::function<bool()> &attempt);

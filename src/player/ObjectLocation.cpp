@@ -1,7 +1,7 @@
 // Finding recorded elements again, and check steps.
 #include "player/ObjectLocation.h"
 
-#include "app/Kestrel.h"
+#include "player/Player.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
 #include "player/AutoWait.h"
@@ -15,13 +15,7 @@ const QString kCheckFailed = QStringLiteral("failed\r\n");
 const QString kNotFound = QStringLiteral("failed - cannot find object\r\n");
 const QString kNoResponse = QStringLiteral("failed - the page did not respond\r\n");
 
-bool identifiedByObject(const QString &tag)
-{
-    return QStringLiteral("*IMG*A*SELECT*INPUT*")
-        .contains(QLatin1Char('*') + tag + QLatin1Char('*'));
-}
-
-PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &event_tagname,
+PageSearch searchPage(Player &k, const QString &event_object, const QString &event_tagname,
                       const QString &event_value, const QString &event_value2)
 {
     PageSearch found;
@@ -29,9 +23,8 @@ PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &ev
     if (!b)
         return found;
     const QPointer<BrowserElement> guard(b);
-    const BrowserElement::Result r = b->locateElement(
-        event_tagname, identifiedByObject(event_tagname) ? event_object : event_value,
-        event_value, event_value2);
+    const BrowserElement::Result r =
+        b->locateLine(event_tagname, event_object, event_value, event_value2);
     found.noAnswer = r.noAnswer;
     if (!r.ok || !guard)
         return found;
@@ -50,7 +43,7 @@ PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &ev
 // The search, tried again as the page changes until done(what it found)
 // holds, the page stops answering, or the wait's bound has passed: pages
 // render what a step needs a while after the request that asks for it.
-static PageSearch searchWithWait(Kestrel &k, const QString &event_object,
+static PageSearch searchWithWait(Player &k, const QString &event_object,
                                  const QString &event_tagname, const QString &event_value,
                                  const QString &event_value2,
                                  const std::function<bool(const PageSearch &)> &done)
@@ -77,25 +70,14 @@ bool contentMatches(const QString &tag, const PageSearch &found, const QString &
     return *found.content == value;
 }
 
-void noteAmbiguity(Kestrel &k, const PageSearch &found)
+void noteAmbiguity(Player &k, const PageSearch &found)
 {
     if (found.defaulted)
         k.log.WriteLog(k.session.stepno,
                  QStringLiteral("%1 elements match; the first was used\r\n").arg(found.matches));
 }
 
-bool Kestrel::checkObject(const PageObject &obj, const QString &ev_tag, const QString &ev_obj,
-                          const QString &ev_val)
-{
-    if (obj.isNull())
-        return false;
-    const BrowserElement::Result r = obj.browser->callAgent(
-        QStringLiteral("matches"),
-        {obj.handle, ev_tag, identifiedByObject(ev_tag) ? ev_obj : ev_val});
-    return r.ok && r.value.toBool();
-}
-
-PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString &event_tagname,
+PageSearch findWebObject(Player &k, const QString &event_object, const QString &event_tagname,
                          const QString &event_value, const QString &event_value2, PageWait *wait)
 {
     *wait = waitForPage(k, 500, false);
@@ -110,15 +92,7 @@ PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString 
     return found;
 }
 
-PageObject Kestrel::getWebObject(const QString &event_object, const QString &event_tagname,
-                                 const QString &event_value, const QString &event_value2)
-{
-    PageWait wait;
-    return findWebObject(*this, event_object, event_tagname, event_value, event_value2, &wait)
-        .element;
-}
-
-StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &event_tagname,
+StepOutcome checkStep(Player &k, const QString &event_object, const QString &event_tagname,
                       const QString &event_value, const QString &event_value2)
 {
     const QString value = decodeField(event_value);
@@ -181,10 +155,4 @@ StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &ev
     if (noAnswer)
         return StepOutcome::fail(kNoResponse);
     return StepOutcome::pass();
-}
-
-bool Kestrel::docheck(const QString &event_object, const QString &event_tagname,
-                      const QString &event_value, const QString &event_value2)
-{
-    return !checkStep(*this, event_object, event_tagname, event_value, event_value2).failed;
 }

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-class Kestrel;
+class Player;
 
 // What a step came to: passed, failed with the log message, or stopped by the
 // user before it acted (no verdict).
@@ -26,11 +26,6 @@ extern const QString kCheckFailed;
 extern const QString kNotFound;
 extern const QString kNoResponse;
 
-// Whether tag is one of the four whose identity is a property of their own
-// (IMG, A, SELECT, INPUT), by whole names only; every other tag is known by
-// its inner HTML, compared with the recorded value.
-bool identifiedByObject(const QString &tag);
-
 // One search of the page in front for the element a recorded line means.
 struct PageSearch
 {
@@ -41,7 +36,7 @@ struct PageSearch
     // A field's content: a text-like INPUT's value, a SELECT's chosen index.
     std::optional<QString> content;
 };
-PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &event_tagname,
+PageSearch searchPage(Player &k, const QString &event_object, const QString &event_tagname,
                       const QString &event_value, const QString &event_value2);
 
 // Whether a found field holds what a check line recorded (fields whose
@@ -49,13 +44,13 @@ PageSearch searchPage(Kestrel &k, const QString &event_object, const QString &ev
 bool contentMatches(const QString &tag, const PageSearch &found, const QString &value);
 
 // Writes the step's note when the search had to guess among several.
-void noteAmbiguity(Kestrel &k, const PageSearch &found);
+void noteAmbiguity(Player &k, const PageSearch &found);
 
-// getWebObject: the wait for the page, then the search; wait tells whether
+// The wait for the page, then the search; wait tells whether
 // the page finished loading, timed out or the wait was stopped.
-PageSearch findWebObject(Kestrel &k, const QString &event_object, const QString &event_tagname,
+PageSearch findWebObject(Player &k, const QString &event_object, const QString &event_tagname,
                          const QString &event_value, const QString &event_value2, PageWait *wait);
 
 // A check step; value and value2 as stored in the script.
-StepOutcome checkStep(Kestrel &k, const QString &event_object, const QString &event_tagname,
+StepOutcome checkStep(Player &k, const QString &event_object, const QString &event_tagname,
                       const QString &event_value, const QString &event_value2);

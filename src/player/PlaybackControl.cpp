@@ -1,16 +1,24 @@
 // Play and Stop.
-#include "app/Kestrel.h"
+#include "player/Player.h"
+
+#include "browsing/BrowserStack.h"
+#include "core/Session.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptFiles.h"
-#include "ui/FrmLog.h"
 
-#include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <QWidget>
 
 namespace {
+// Between two steps; KESTREL_STEP_INTERVAL_MS overrides it for tests.
+int stepInterval()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("KESTREL_STEP_INTERVAL_MS", &ok);
+    return ok && ms > 0 ? ms : 2000;
+}
+
 void activate(QWidget *window)
 {
     if (!window)
@@ -22,7 +30,20 @@ void activate(QWidget *window)
 }
 } // namespace
 
-void Kestrel::DoPlay()
+Player::Player(Session &session, Dialogs &dialogs, PlaybackLog &log, BrowserStack &browsers,
+               QObject *parent)
+    : QObject(parent), session(session), log(log), browsers(browsers), m_dialogs(dialogs)
+{
+    Timer1.setInterval(stepInterval());
+    connect(&Timer1, &QTimer::timeout, this, &Player::Timer1_Timer);
+}
+
+BrowserElement *Player::browser() const
+{
+    return browsers.browser();
+}
+
+void Player::DoPlay()
 {
     if (session.g.gMode == Mode::Play) {
         // Halt: the step under way runs to its end; the next tick finds the
@@ -44,9 +65,7 @@ void Kestrel::DoPlay()
     // New) is logged too, under a name of its own.
     if (session.g.gLogFile.isEmpty() && !session.g.gDftLogDir.isEmpty())
         session.g.gLogFile = logFileName(session.g.gDftLogDir, QStringLiteral("/untitled"), ScriptClock::now());
-    FrmLog *window = frmLog();
-    window->show();
-    window->log->setPlainText(QString());
+    emit runStarting();
     log.beginRun();
     // Web steps click and type into the window that has the focus: the main
     // window, not the log window just shown.
@@ -57,16 +76,16 @@ void Kestrel::DoPlay()
     // recorded for them.
     while (session.ix >= 1) {
         const int before = session.ix;
-        ClosePopup();
+        browsers.ClosePopup();
         DoEvents();
         if (session.ix >= before)
             break;
     }
-    if (!wbMyBrowser.isEmpty())
-        wbMyBrowser[0]->setVisible(true);
+    if (!browsers.wbMyBrowser.isEmpty())
+        browsers.wbMyBrowser[0]->setVisible(true);
 }
 
-void Kestrel::CmdStop_Click()
+void Player::CmdStop_Click()
 {
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
@@ -78,16 +97,4 @@ void Kestrel::CmdStop_Click()
         if (BrowserElement *b = browser(); b && b->Busy())
             b->Stop();
     }
-}
-
-void Kestrel::endCommandLineRun()
-{
-    commandLineRunEnded = true;
-    if (m_frmLog)
-        m_frmLog->close();
-    if (m_view)
-        m_view->window()->close();
-    // The program ends here whatever other window is still open; the exit
-    // status tells the caller the verdict.
-    QCoreApplication::exit(exitCode);
 }

@@ -1,6 +1,6 @@
 #include "player/PlayerWaits.h"
 
-#include "app/Kestrel.h"
+#include "player/Player.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
 
@@ -20,7 +20,7 @@ void pauseProcessing(int ms)
     loop.exec();
 }
 
-PageWatch::PageWatch(Kestrel &k)
+PageWatch::PageWatch(Player &k)
 {
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, [this, &k] {
@@ -33,7 +33,7 @@ PageWatch::PageWatch(Kestrel &k)
 
 PageWatch::~PageWatch() = default;
 
-PageWait waitForPage(Kestrel &k, int pollMs, bool status)
+PageWait waitForPage(Player &k, int pollMs, bool status)
 {
     const PageWatch watch(k);
     for (;;) {

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-class Kestrel;
+class Player;
 
 // How long a page may go on loading before the step that waits for it fails:
 // a page that never finishes must not hold an unattended run for ever.
@@ -19,7 +19,7 @@ void pauseProcessing(int ms);
 class PageWatch
 {
 public:
-    explicit PageWatch(Kestrel &k);
+    explicit PageWatch(Player &k);
     ~PageWatch();
     PageWatch(const PageWatch &) = delete;
     PageWatch &operator=(const PageWatch &) = delete;
@@ -39,4 +39,4 @@ enum class PageWait { Ready, TimedOut, Stopped };
 // the status label is not empty: process events and pause pollMs. Ends early
 // when Stop is pressed during the step (Stopped). Runs under a PageWatch of
 // its own.
-PageWait waitForPage(Kestrel &k, int pollMs, bool status);
+PageWait waitForPage(Player &k, int pollMs, bool status);

@@ -1,6 +1,6 @@
 #include "player/ScreenCapture.h"
 
-#include "app/Kestrel.h"
+#include "player/Player.h"
 #include "platform/Wait.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptFiles.h"
@@ -126,14 +126,14 @@ bool saveBitmap(const QImage &image, const QString &path, bool replace, QString 
     return ok;
 }
 
-bool Kestrel::SaveScreenImage(const QString &path, QString *errorText)
+bool Player::SaveScreenImage(const QString &path, QString *errorText)
 {
     DoEvents();
     return saveBitmap(grabScreenImage(m_view ? m_view->window() : nullptr), path, true,
                       errorText);
 }
 
-void Kestrel::screenshot()
+void Player::screenshot()
 {
     // One failure image per second at most, and none is ever replaced: a
     // name in use means waiting for the next second.
@@ -166,11 +166,11 @@ void Kestrel::screenshot()
                  QStringLiteral("!!!!! - FAILURE - screen shot ") + name
                      + QStringLiteral(" could not be saved: ") + error
                      + QStringLiteral(" !!!!!!\r\n"));
-        notice(QStringLiteral("failure image"), QStringLiteral("step %1: the failure screen shot %2 could "
+        emit notice(QStringLiteral("failure image"), QStringLiteral("step %1: the failure screen shot %2 could "
                                                        "not be saved: %3")
                                             .arg(session.stepno)
                                             .arg(name, error));
     }
-    if (!commandLine.isEmpty())
-        endCommandLineRun();
+    if (unattended())
+        emit unattendedRunOver();
 }

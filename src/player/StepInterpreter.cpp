@@ -1,5 +1,6 @@
 // The step interpreter: one script line per tick of Timer1.
-#include "app/Kestrel.h"
+#include "player/Player.h"
+#include "browsing/BrowserStack.h"
 #include "platform/BrowserElement.h"
 #include "core/Dialogs.h"
 #include "platform/MouseHandlerAPI.h"
@@ -11,7 +12,6 @@
 #include "script/PlaybackLog.h"
 #include "script/ScriptLine.h"
 #include "script/ScriptReader.h"
-#include "ui/FrmLog.h"
 
 #include <QCursor>
 #include <QElapsedTimer>
@@ -51,41 +51,41 @@ int roundHalfEven(double v)
     return static_cast<int>(std::nearbyint(v));
 }
 
-StepOutcome specialStep(Kestrel &k, const ScriptLine &line, const QString &value,
+StepOutcome specialStep(Player &k, const ScriptLine &line, const QString &value,
                         const QString &value2)
 {
     const QString command = line.Object.toLower();
     if (command == QLatin1String("url")) {
         const PageWatch watch(k);
-        k.GoToPage(value);
+        k.browsers.GoToPage(value);
         if (watch.timedOut())
             return StepOutcome::fail(stillLoading());
     } else if (command == QLatin1String("back")) {
         if (BrowserElement *b = k.browser())
             b->GoBack();
     } else if (command == QLatin1String("close")) {
-        k.ClosePopup();
+        k.browsers.ClosePopup();
     } else if (command == QLatin1String("snapshot")) {
         QString error;
         const QString path = snapshotImagePath(k.session.g.gDftImgDir, k.session.stepno, value, &error);
         if (path.isEmpty() || !k.SaveScreenImage(path, &error)) {
             const QString text = QStringLiteral("snapshot \"%1\" not saved: %2").arg(value, error);
             k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
-            k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
+            emit k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
         }
     } else if (command == QLatin1String("manual")) {
-        if (k.commandLine.isEmpty()) {
+        if (!k.unattended()) {
             k.dialogs().message(k.view() ? k.view()->window() : nullptr, value,
                                 QStringLiteral("Manual Step"));
             k.session.g.gMode = Mode::Manual;
-            k.showPicture(MainView::Button::Play, QStringLiteral("pause.bmp"));
+            k.pictureChanged(MainView::Button::Play, QStringLiteral("pause.bmp"));
         } else {
             // Nobody is there to read it or to press Play again: an
             // unattended run notes the step and goes on.
             const QString text =
                 QStringLiteral("manual step not shown in an unattended run: %1").arg(value);
             k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
-            k.notice(QStringLiteral("manual"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
+            emit k.notice(QStringLiteral("manual"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
         }
     } else if (command == QLatin1String("mousedown")) {
         double x = 0, y = 0;
@@ -158,7 +158,7 @@ private:
 // Waits until the page has handled it (or has gone), then gives the page a
 // moment to start the navigation it may have scheduled, so that the wait for
 // the browser that follows sees it.
-void settleInput(Kestrel &k, StepCalls &calls, int token)
+void settleInput(Player &k, StepCalls &calls, int token)
 {
     QElapsedTimer clock;
     clock.start();
@@ -193,7 +193,7 @@ int nextInputToken()
 // A click as the user's: trusted mouse events at the element's visible
 // middle when a click there presses the element itself; the element's own
 // click otherwise. False when the element has left the page.
-bool clickElement(Kestrel &k, StepCalls &calls)
+bool clickElement(Player &k, StepCalls &calls)
 {
     const BrowserElement::Result r =
         calls.call(QStringLiteral("playerClickPoint"), {calls.handle()});
@@ -227,7 +227,7 @@ bool clickElement(Kestrel &k, StepCalls &calls)
     return true;
 }
 
-StepOutcome webStep(Kestrel &k, const ScriptLine &line, const QString &value,
+StepOutcome webStep(Player &k, const ScriptLine &line, const QString &value,
                     const QString &value2)
 {
     // Covers the pop-up a click may open, whose load has no limit of its own.
@@ -298,7 +298,7 @@ StepOutcome webStep(Kestrel &k, const ScriptLine &line, const QString &value,
 
 } // namespace
 
-void Kestrel::Timer1_Timer()
+void Player::Timer1_Timer()
 {
     if (session.doingstep)
         return;
@@ -356,8 +356,7 @@ void Kestrel::Timer1_Timer()
     auto fail = [this](const QString &message) {
         Timer1.stop();
         log.WriteLog(session.stepno, message);
-        if (!commandLine.isEmpty())
-            exitCode = 1;
+        emit stepFailed();
         screenshot();
         session.g.gMode = Mode::Idle;
         session.doingstep = false;
@@ -373,10 +372,9 @@ void Kestrel::Timer1_Timer()
         log.WriteLog(session.stepno, kStopped);
         session.g.gMode = Mode::Idle;
         session.doingstep = false;
-        if (!commandLine.isEmpty()) {
-            exitCode = 1;
-            endCommandLineRun();
-        }
+        emit stepFailed();
+        if (unattended())
+            emit unattendedRunOver();
         return;
     }
 
@@ -393,14 +391,8 @@ void Kestrel::Timer1_Timer()
 
     if (session.g.gMode == Mode::Idle) {
         log.WriteLog(session.stepno, kComplete);
-        if (commandLine.isEmpty()) {
-            FrmLog *log = frmLog();
-            log->show();
-            log->raise();
-            log->activateWindow();
-            log->setFocus();
-        } else {
-            endCommandLineRun();
-        }
+        emit runPassed();
+        if (unattended())
+            emit unattendedRunOver();
     }
 }

@@ -1,10 +1,11 @@
 // Page instrumentation: what a newly shown page needs while recording.
-#include "app/Kestrel.h"
+#include "recorder/Recorder.h"
 
 #include "platform/BrowserElement.h"
 #include "platform/HookManager.h"
 
 #include <QJsonArray>
+#include <QPointer>
 #include <QUuid>
 
 namespace {
@@ -12,7 +13,7 @@ const char *const kPageEvents[] = {"onclick", "onkeydown", "onfocusout", "onmous
                                    "onmouseout"};
 } // namespace
 
-void Kestrel::hookBrowser()
+void Recorder::hookBrowser()
 {
     BrowserElement *b = browser();
     if ((session.g.gMode == Mode::Record || session.g.gMode == Mode::Check) && b) {
@@ -29,8 +30,12 @@ void Kestrel::hookBrowser()
         QJsonArray handlers;
         for (const char *event : kPageEvents) {
             auto f = std::make_shared<clsForward>();
-            f->Set_Destination(QStringLiteral("main"), QLatin1String(event), this,
-                               QStringLiteral("ProcessWebEvent"));
+            f->Set_Destination(QStringLiteral("main"), QLatin1String(event),
+                               [self = QPointer<Recorder>(this)](const QString &object,
+                                                                 const QString &method) {
+                                   if (self)
+                                       self->ProcessWebEvent(object, method);
+                               });
             // The document knows its forwarder by this token; another
             // document cannot guess it.
             const QString token = QUuid::createUuid().toString(QUuid::Id128);
@@ -43,7 +48,7 @@ void Kestrel::hookBrowser()
         // waiting call is never answered. The page runs it before anything
         // sent to it later.
         const QString key = pageEvents.addPending(b, std::move(forwarders));
-        QPointer<Kestrel> self(this);
+        QPointer<Recorder> self(this);
         QPointer<BrowserElement> element(b);
         b->callAgentAsync(QStringLiteral("hookBrowser"), QJsonArray{QJsonValue(handlers)},
                           [self, element, key](const BrowserElement::Result &r) {

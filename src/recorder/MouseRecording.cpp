@@ -1,7 +1,9 @@
 // Mouse presses and the Alt key, seen through the hook manager.
 #include "recorder/MousePress.h"
 
-#include "app/Kestrel.h"
+#include "recorder/Recorder.h"
+
+#include "script/ScriptDocument.h"
 #include "platform/BrowserElement.h"
 #include "platform/Screen.h"
 #include "script/ScriptWriter.h"
@@ -15,7 +17,7 @@ QString signedText(double v)
     return v < 0 ? digits : QLatin1Char(' ') + digits;
 }
 
-void Kestrel::ChkWindowsEvent_Click()
+void Recorder::ChkWindowsEvent_Click()
 {
     if (m_view->recordMouseChecked()) {
         HookManager::instance().HookInstall(this, HookManager::Mouse);
@@ -25,7 +27,18 @@ void Kestrel::ChkWindowsEvent_Click()
     }
 }
 
-int Kestrel::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsume)
+void Recorder::stopMouseHook()
+{
+    HookManager::instance().HookRemove(this, HookManager::Mouse);
+}
+
+void Recorder::removeHooks()
+{
+    HookManager::instance().HookRemove(this, HookManager::Mouse);
+    HookManager::instance().HookRemove(this, HookManager::Keyboard);
+}
+
+int Recorder::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsume)
 {
     HookManager &hooks = HookManager::instance();
     if (eType == HookManager::Mouse && m_view) {

@@ -1,5 +1,8 @@
 // The Record, Manual Step, snapshot and Check buttons.
-#include "app/Kestrel.h"
+#include "recorder/Recorder.h"
+
+#include "browsing/BrowserStack.h"
+#include "script/ScriptDocument.h"
 
 #include "platform/BrowserElement.h"
 #include "core/Dialogs.h"
@@ -16,7 +19,7 @@ void unhighlightAll(BrowserElement *b)
 }
 } // namespace
 
-void Kestrel::CmdRecord_Click()
+void Recorder::CmdRecord_Click()
 {
     if (session.g.gMode == Mode::Record) {
         showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
@@ -30,7 +33,7 @@ void Kestrel::CmdRecord_Click()
     hookBrowser();
 }
 
-void Kestrel::CmdManual_Click()
+void Recorder::CmdManual_Click()
 {
     if (session.g.gMode != Mode::Record)
         return;
@@ -50,7 +53,7 @@ void Kestrel::CmdManual_Click()
     unhighlightAll(browser());
 }
 
-void Kestrel::CmdSnapshot_Click()
+void Recorder::CmdSnapshot_Click()
 {
     if (session.g.gMode != Mode::Record)
         return;
@@ -63,9 +66,25 @@ void Kestrel::CmdSnapshot_Click()
                      QString(), name, QString());
 }
 
-void Kestrel::CmdCheck_Click()
+void Recorder::CmdCheck_Click()
 {
     session.g.gMode = Mode::Check;
     // The Alt key can then check the element under the mouse.
     HookManager::instance().HookInstall(this, HookManager::Keyboard);
+}
+
+Recorder::Recorder(Session &session, Dialogs &dialogs, ScriptDocument &script,
+                   BrowserStack &browsers, QObject *parent)
+    : QObject(parent), session(session), script(script), m_dialogs(dialogs), m_browsers(browsers)
+{
+}
+
+Recorder::~Recorder()
+{
+    removeHooks();
+}
+
+BrowserElement *Recorder::browser() const
+{
+    return m_browsers.browser();
 }

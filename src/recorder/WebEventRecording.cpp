@@ -1,5 +1,7 @@
 // Web event recording: page events become highlights and script lines.
-#include "app/Kestrel.h"
+#include "recorder/Recorder.h"
+
+#include "script/ScriptDocument.h"
 
 #include "platform/BrowserElement.h"
 #include "platform/Screen.h"
@@ -11,7 +13,7 @@
 
 namespace {
 
-void recordBackgroundClick(Kestrel &k, const WebSource &src)
+void recordBackgroundClick(Recorder &k, const WebSource &src)
 {
     BrowserElement *b = src.object().browser;
     if (!b)
@@ -28,7 +30,7 @@ void recordBackgroundClick(Kestrel &k, const WebSource &src)
 
 } // namespace
 
-void Kestrel::ProcessWebEvent(QString sWebObject, QString sWebMethod)
+void Recorder::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 {
     if (!session.recordingOrChecking()) {
         // A highlight never outlives recording (Stop ends it without a word

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
 #include <QString>
 
-// Adapts one page event to a call by name: the document holds one forwarder
-// per event, and when the event fires the forwarder calls
-// Destination.DestinationMethod(WebObject, WebMethod).
+#include <functional>
+
+// Adapts one page event to a call: the document holds one forwarder per
+// event, and when the event fires the forwarder calls the destination with
+// (WebObject, WebMethod).
 class clsForward
 {
 public:
     clsForward(); // Class_Initialize
 
+    using Destination = std::function<void(const QString &, const QString &)>;
     void Set_Destination(const QString &sInWebObject, const QString &sInWebMethod,
-                         QObject *oInObject, const QString &sInMethod);
+                         Destination destination);
     // What the page calls when the event fires; nothing until armed.
     void My_Default_Method();
 
@@ -22,8 +23,7 @@ public:
     const QString &WebMethod() const { return m_WebMethod; }
 
 private:
-    QPointer<QObject> m_Destination;
-    QString m_DestinationMethod;
+    Destination m_Destination;
     QString m_WebObject;
     QString m_WebMethod;
     bool m_Armed = false;

@@ -150,7 +150,7 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     bold.setBold(true);
     bold.setPointSizeF(9.75);
     Label3->setFont(bold);
-    Label2 = new QLabel(Kestrel::helpPageUrl(), FrmAutomation);
+    Label2 = new QLabel(BrowserStack::helpPageUrl(), FrmAutomation);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setGeometry(twipsRect(120, 5760, 2175 + 900, 255));
 
@@ -189,31 +189,31 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     stack->setContentsMargins(0, 0, 0, 0);
     auto *element0 = new BrowserElement(0, wbMyBrowser);
     stack->addWidget(element0, 0, 0);
-    m_k.wbMyBrowser = {element0};
-    m_k.connectBrowser(element0);
+    m_k.browsers.wbMyBrowser = {element0};
+    m_k.browsers.connectBrowser(element0);
 
     connect(mnuFileNew, &QAction::triggered, &m_k.script, &ScriptDocument::mnuFileNew_Click);
     connect(MnuFileOpen, &QAction::triggered, &m_k, [this] { m_k.script.Open_File(QString()); });
     connect(mnuSave, &QAction::triggered, &m_k, [this] { m_k.script.SaveFile(false); });
     connect(mnuSaveAs, &QAction::triggered, &m_k, [this] { m_k.script.SaveFile(true); });
-    connect(CmdGo, &QPushButton::clicked, &m_k, &Kestrel::CmdGo_Click);
-    connect(CmdBack, &QPushButton::clicked, &m_k, &Kestrel::CmdBack_Click);
-    connect(CmdBrowserStop, &QPushButton::clicked, &m_k, &Kestrel::CmdBrowserStop_Click);
-    connect(CmdClose, &QPushButton::clicked, &m_k, &Kestrel::CmdClose_Click);
-    connect(TxtURL, &QLineEdit::returnPressed, &m_k, [this] { m_k.TxtURL_KeyDown(13, 0); });
-    connect(CmdPlay, &QPushButton::clicked, &m_k, &Kestrel::DoPlay);
-    connect(CmdStop, &QPushButton::clicked, &m_k, &Kestrel::CmdStop_Click);
-    connect(CmdRecord, &QPushButton::clicked, &m_k, &Kestrel::CmdRecord_Click);
-    connect(CmdManual, &QPushButton::clicked, &m_k, &Kestrel::CmdManual_Click);
-    connect(CmdSnapshot, &QPushButton::clicked, &m_k, &Kestrel::CmdSnapshot_Click);
-    connect(CmdCheck, &QPushButton::clicked, &m_k, &Kestrel::CmdCheck_Click);
+    connect(CmdGo, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdGo_Click);
+    connect(CmdBack, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdBack_Click);
+    connect(CmdBrowserStop, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdBrowserStop_Click);
+    connect(CmdClose, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdClose_Click);
+    connect(TxtURL, &QLineEdit::returnPressed, &m_k, [this] { m_k.browsers.TxtURL_KeyDown(13, 0); });
+    connect(CmdPlay, &QPushButton::clicked, &m_k.player, &Player::DoPlay);
+    connect(CmdStop, &QPushButton::clicked, &m_k.player, &Player::CmdStop_Click);
+    connect(CmdRecord, &QPushButton::clicked, &m_k.recorder, &Recorder::CmdRecord_Click);
+    connect(CmdManual, &QPushButton::clicked, &m_k.recorder, &Recorder::CmdManual_Click);
+    connect(CmdSnapshot, &QPushButton::clicked, &m_k.recorder, &Recorder::CmdSnapshot_Click);
+    connect(CmdCheck, &QPushButton::clicked, &m_k.recorder, &Recorder::CmdCheck_Click);
     // Check mode shows until the check is taken: the button stays down.
     // Every command may change the mode; its sign follows once it has run.
     CmdCheck->setCheckable(true);
     for (QPushButton *b : {CmdRecord, CmdPlay, CmdStop, CmdManual, CmdSnapshot, CmdCheck})
         connect(b, &QPushButton::clicked, &m_k, &Kestrel::showModeSigns);
     connect(mnuFileNew, &QAction::triggered, &m_k, &Kestrel::showModeSigns);
-    connect(ChkWindowsEvent, &QCheckBox::clicked, &m_k, &Kestrel::ChkWindowsEvent_Click);
+    connect(ChkWindowsEvent, &QCheckBox::clicked, &m_k.recorder, &Recorder::ChkWindowsEvent_Click);
     connect(MnuExit, &QAction::triggered, &m_k, &Kestrel::closedown);
     connect(MnuAbout, &QAction::triggered, &m_k, &Kestrel::MnuAbout_Click);
     connect(mnuFolders, &QAction::triggered, &m_k, &Kestrel::mnuFolders_Click);
@@ -229,7 +229,7 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
 FrmTestTrapEvents::~FrmTestTrapEvents()
 {
     m_k.setView(nullptr);
-    m_k.wbMyBrowser.clear();
+    m_k.browsers.wbMyBrowser.clear();
 }
 
 QWidget *FrmTestTrapEvents::browserArea() { return wbMyBrowser; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainView.h"
+#include "platform/MainView.h"
 
 #include <QMainWindow>
 
