@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
     // Each step is timed from its tick to its end; ticks that arrive inside
     // a step return at once and are not counted.
     QVector<double> stepMs;
-    QObject::disconnect(&k.player.Timer1, &QTimer::timeout, &k, &Kestrel::Timer1_Timer);
+    QObject::disconnect(&k.player.Timer1, &QTimer::timeout, &k.player, &Player::Timer1_Timer);
     QObject::connect(&k.player.Timer1, &QTimer::timeout, &k, [&] {
         const int before = k.session.stepno;
         QElapsedTimer t;
@@ -140,7 +140,7 @@ int main(int argc, char *argv[])
         guard.start();
         while ((k.session.g.gMode == Mode::Play || k.session.doingstep) && guard.elapsed() < 120000)
             QTest::qWait(10);
-        if (stepMs.size() != n + 1 || !k.frmLog()->log->toPlainText().endsWith(QLatin1String("PASSED ****"))) {
+        if (stepMs.size() != n + 1 || !window.frmLog()->log->toPlainText().endsWith(QLatin1String("PASSED ****"))) {
             std::printf("  %-32s did not pass\n", kind.name);
             continue;
         }

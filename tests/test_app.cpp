@@ -224,7 +224,7 @@ void TestApp::exitStoresCloseBoxDoesNot()
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         win.mnuFolders->trigger();
-        FrmFolders *dlg = k.frmFolders();
+        FrmFolders *dlg = win.frmFolders();
         QVERIFY(dlg->isVisible());
         d.expect(QStringLiteral("message"));
         dlg->CmdSave->click();

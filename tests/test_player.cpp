@@ -85,7 +85,7 @@ struct Run
         k.player.DoPlay();
     }
     bool running() const { return k.session.g.gMode == Mode::Play || k.session.doingstep || k.player.Timer1.isActive(); }
-    QString log() { return k.frmLog()->log->toPlainText(); }
+    QString log() { return win.frmLog()->log->toPlainText(); }
     bool logEnds(const QString &text) { return log().endsWith(text); }
     QString playPicture() const { return win.CmdPlay->property("picture").toString(); }
     QStringList images(const QString &pattern) const
@@ -157,7 +157,7 @@ void TestPlayer::threeStepScriptPasses()
     QVERIFY(s.start());
     s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
             web(u"Next page"_qs, u"A"_qs, u"onclick"_qs, u"next.html"_qs)});
-    QVERIFY(s.k.frmLog()->isVisible());
+    QVERIFY(s.win.frmLog()->isVisible());
     QCOMPARE(s.playPicture(), u"play-on.bmp"_qs);
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
 

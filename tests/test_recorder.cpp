@@ -660,7 +660,7 @@ void TestRecorder::enterRecordsWhatReplays()
     k().player.DoPlay();
     QString log;
     QVERIFY(waitUntil([&] {
-        log = k().frmLog()->log->toPlainText();
+        log = m_s->win.frmLog()->log->toPlainText();
         return log.contains(QLatin1String("TEST COMPLETE")) || log.contains(QLatin1String("failed"));
     }, 60000));
     QVERIFY2(log.contains(QLatin1String(" **** TEST COMPLETE - PASSED ****")), qPrintable(log));

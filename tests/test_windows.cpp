@@ -243,7 +243,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
     // while it runs: the log stays in sight all the same.
     QVERIFY(pointAt(win.CmdPlay));
     QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
-    FrmLog *log = k.frmLog();
+    FrmLog *log = win.frmLog();
     QTRY_VERIFY_WITH_TIMEOUT(log->isVisible() && log->log->toPlainText().contains("Step: 3,"), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(win.isActiveWindow(), kWait);
     QWidget *target = win.TxtURL;
@@ -337,7 +337,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     // the end: the hook goes, and a click in the log is no page press.
     win.ChkWindowsEvent->click();
     QVERIFY(hooks.isInstalled(&k.recorder, HookManager::Mouse));
-    FrmLog *log = k.frmLog();
+    FrmLog *log = win.frmLog();
     for (int i = 0; i < 40; ++i)
         log->appendText(QStringLiteral("Step: %1, =>passed\n").arg(i));
     log->move(700, 500); // over the browser, where presses are page presses

@@ -5,9 +5,6 @@
 #include "platform/Screen.h"
 #include "platform/Wait.h"
 #include "settings/Settings.h"
-#include "ui/FrmFolders.h"
-#include "ui/FrmLog.h"
-#include "ui/frmHelpAbout.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -45,18 +42,12 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
     connect(&player, &Player::pictureChanged, this, &Kestrel::showPicture);
     connect(&player, &Player::notice, this, &Kestrel::notice);
     connect(&player, &Player::runStarting, this, [this] {
-        FrmLog *window = frmLog();
-        window->show();
-        window->log->setPlainText(QString());
+        if (m_view)
+            m_view->showLog(true, false);
     });
     connect(&player, &Player::runPassed, this, [this] {
-        if (unattended())
-            return;
-        FrmLog *window = frmLog();
-        window->show();
-        window->raise();
-        window->activateWindow();
-        window->setFocus();
+        if (m_view && !unattended())
+            m_view->showLog(false, true);
     });
     connect(&player, &Player::stepFailed, this, [this] {
         if (unattended())
@@ -70,8 +61,6 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
 
 Kestrel::~Kestrel()
 {
-    delete m_frmLog;
-    delete m_frmFolders;
 }
 
 void Kestrel::setView(MainView *view)
@@ -180,7 +169,7 @@ bool Kestrel::Form_Load()
 
     // There is no way past this but three folders.
     while (session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty() || session.g.gDftImgDir.isEmpty())
-        frmFolders()->showModal();
+        m_view->showFolders(true);
 
     m_view->setCaption(QStringLiteral("Tarn Kestrel - ") + session.g.gFile);
     session.ix = 0;
@@ -245,10 +234,10 @@ void Kestrel::Form_QueryUnload()
 {
     recorder.removeHooks();
     // The program ends with its main window: the windows it owns go too.
-    if (m_frmLog)
-        m_frmLog->close();
-    if (m_frmFolders)
-        m_frmFolders->close();
+    if (m_view) {
+        m_view->closeLog();
+        m_view->closeFolders();
+    }
     emit mainWindowClosed();
 }
 
@@ -266,43 +255,29 @@ void Kestrel::closedown()
 
 void Kestrel::MnuAbout_Click()
 {
-    // Short-lived and modal: it lives on the stack, with one owner.
-    frmHelpAbout about(m_view ? m_view->window() : nullptr);
-    about.exec();
+    if (m_view)
+        m_view->showAbout();
 }
 
 void Kestrel::mnuFolders_Click()
 {
-    frmFolders()->showModeless();
-}
-
-FrmLog *Kestrel::frmLog()
-{
-    // Owned by the main window, so it stays above it and goes with it.
-    if (!m_frmLog)
-        m_frmLog = new FrmLog(m_view ? m_view->window() : nullptr);
-    return m_frmLog;
+    if (m_view)
+        m_view->showFolders(false);
 }
 
 void Kestrel::appendLogText(const QString &text)
 {
-    frmLog()->appendText(text);
-}
-
-FrmFolders *Kestrel::frmFolders()
-{
-    if (!m_frmFolders)
-        m_frmFolders = new FrmFolders(*this);
-    return m_frmFolders;
+    if (m_view)
+        m_view->appendLog(text);
 }
 
 void Kestrel::endCommandLineRun()
 {
     commandLineRunEnded = true;
-    if (m_frmLog)
-        m_frmLog->close();
-    if (m_view)
+    if (m_view) {
+        m_view->closeLog();
         m_view->window()->close();
+    }
     // The program ends here whatever other window is still open; the exit
     // status tells the caller the verdict.
     QCoreApplication::exit(exitCode);

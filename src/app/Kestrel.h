@@ -20,8 +20,6 @@ class QTemporaryDir;
 
 class BrowserElement;
 class Dialogs;
-class FrmLog;
-class FrmFolders;
 
 // The composition root: it builds the subsystems over one Session and wires
 // their signals, runs start-up (Form_Load), close-down and the command-line
@@ -86,11 +84,8 @@ public:
     static QString programDir();
 
 
-    // Windows that exist once, created on first use.
-    FrmLog *frmLog();
     // Appends to the text of the Playback Log window, creating it hidden.
     void appendLogText(const QString &text);
-    FrmFolders *frmFolders();
 
     // Set once a command-line run has ended and the program is closing.
     bool commandLineRunEnded = false;
@@ -107,9 +102,6 @@ private:
 
     Dialogs &m_dialogs;
     MainView *m_view = nullptr;
-    // The log window is owned by the main window once that exists.
-    QPointer<FrmLog> m_frmLog;
-    QPointer<FrmFolders> m_frmFolders;
     // The working copy of an unattended run: its own, removed at exit.
     std::unique_ptr<QTemporaryDir> m_privateFolder;
     QSet<QString> m_noticesGiven;

@@ -54,4 +54,17 @@ public:
     virtual void fitFrame() = 0;
     // Check mode is on: shown until the check is taken.
     virtual void setCheckArmed(bool armed) = 0;
+
+    // The windows that exist once beside the main window.
+    // The Playback Log: created hidden on first use; text is appended as it
+    // stands. showLog shows it (cleared first at the start of a run); front
+    // brings it to the front with the focus, at the end of one.
+    virtual void appendLog(const QString &text) = 0;
+    virtual void showLog(bool clear, bool front) = 0;
+    virtual void closeLog() = 0;
+    // The Default Folders dialog: modal at start-up, modeless from the menu.
+    virtual void showFolders(bool modal) = 0;
+    virtual void closeFolders() = 0;
+    // The About box, modal.
+    virtual void showAbout() = 0;
 };

@@ -4,6 +4,9 @@
 #include "platform/BrowserElement.h"
 #include "platform/Screen.h"
 #include "ui/Captions.h"
+#include "ui/FrmFolders.h"
+#include "ui/FrmLog.h"
+#include "ui/frmHelpAbout.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -228,6 +231,8 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
 
 FrmTestTrapEvents::~FrmTestTrapEvents()
 {
+    // The folders dialog is a window of its own, without a parent.
+    delete m_frmFolders;
     m_k.setView(nullptr);
     m_k.browsers.wbMyBrowser.clear();
 }
@@ -411,4 +416,63 @@ void FrmTestTrapEvents::closeEvent(QCloseEvent *event)
 {
     m_k.Form_QueryUnload();
     event->accept();
+}
+
+FrmLog *FrmTestTrapEvents::frmLog()
+{
+    if (!m_frmLog)
+        m_frmLog = new FrmLog(this);
+    return m_frmLog;
+}
+
+FrmFolders *FrmTestTrapEvents::frmFolders()
+{
+    if (!m_frmFolders)
+        m_frmFolders = new FrmFolders(m_k);
+    return m_frmFolders;
+}
+
+void FrmTestTrapEvents::appendLog(const QString &text)
+{
+    frmLog()->appendText(text);
+}
+
+void FrmTestTrapEvents::showLog(bool clear, bool front)
+{
+    FrmLog *window = frmLog();
+    window->show();
+    if (clear)
+        window->log->setPlainText(QString());
+    if (!front)
+        return;
+    window->raise();
+    window->activateWindow();
+    window->setFocus();
+}
+
+void FrmTestTrapEvents::closeLog()
+{
+    if (m_frmLog)
+        m_frmLog->close();
+}
+
+void FrmTestTrapEvents::showFolders(bool modal)
+{
+    if (modal)
+        frmFolders()->showModal();
+    else
+        frmFolders()->showModeless();
+}
+
+void FrmTestTrapEvents::closeFolders()
+{
+    if (m_frmFolders)
+        m_frmFolders->close();
+}
+
+void FrmTestTrapEvents::showAbout()
+{
+    // Short-lived and modal: it lives on the stack, with one owner.
+    frmHelpAbout about(this);
+    about.exec();
 }

@@ -3,7 +3,10 @@
 #include "platform/MainView.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+class FrmFolders;
+class FrmLog;
 class Kestrel;
 class QAction;
 class QCheckBox;
@@ -49,6 +52,17 @@ public:
     void fitBrowser() override;
     void fitFrame() override;
     void setCheckArmed(bool armed) override;
+    void appendLog(const QString &text) override;
+    void showLog(bool clear, bool front) override;
+    void closeLog() override;
+    void showFolders(bool modal) override;
+    void closeFolders() override;
+    void showAbout() override;
+
+    // Created on first use; the log window is owned by this window, so it
+    // stays above it and goes with it.
+    FrmLog *frmLog();
+    FrmFolders *frmFolders();
 
     QPushButton *CmdRecord, *CmdPlay, *CmdStop, *CmdManual, *CmdSnapshot, *CmdCheck;
     QCheckBox *chkSilent, *ChkWindowsEvent;
@@ -82,4 +96,6 @@ private:
     QWidget *m_splitter = nullptr;
     QString m_status;
     bool m_checkArmed = false;
+    QPointer<FrmLog> m_frmLog;
+    QPointer<FrmFolders> m_frmFolders;
 };
