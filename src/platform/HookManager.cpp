@@ -28,18 +28,6 @@ bool HookManager::isInstalled(IWindowsHook *callback, int hookType) const
     return m_hooks.contains({callback, hookType});
 }
 
-MouseInfoData HookManager::MouseInfo(qintptr lParam) const
-{
-    const auto *info = reinterpret_cast<const MouseInfoData *>(lParam);
-    return info ? *info : MouseInfoData{};
-}
-
-KeyInfoData HookManager::KeyInfo(qintptr lParam) const
-{
-    const auto *info = reinterpret_cast<const KeyInfoData *>(lParam);
-    return info ? *info : KeyInfoData{};
-}
-
 void HookManager::updateFilter()
 {
     auto *app = QCoreApplication::instance();
@@ -53,14 +41,14 @@ void HookManager::updateFilter()
     m_filtering = want;
 }
 
-bool HookManager::dispatch(int type, int wParam, qintptr lParam)
+bool HookManager::dispatch(int type, int wParam, const HookInfo &info)
 {
     bool consume = false;
     // Copy: a callback may install or remove hooks.
     const auto hooks = m_hooks;
     for (const auto &hook : hooks) {
         if (hook.second == type && m_hooks.contains(hook))
-            hook.first->HookProc(type, 0, wParam, lParam, consume);
+            hook.first->HookProc(type, 0, wParam, info, consume);
     }
     return consume;
 }
@@ -95,16 +83,14 @@ bool HookManager::eventFilter(QObject *watched, QEvent *event)
         if (isRepeat(me))
             return false;
         const QPoint g = me->globalPosition().toPoint();
-        MouseInfoData info{g.x(), g.y()};
         const int msg = event->type() == QEvent::MouseMove ? MouseMove : LeftButtonDown;
-        return dispatch(Mouse, msg, reinterpret_cast<qintptr>(&info));
+        return dispatch(Mouse, msg, HookInfo{{g.x(), g.y()}, {}});
     }
     case QEvent::Leave: {
         // Only leaving a window, not moving from one control to the next.
         if (!static_cast<QWidget *>(watched)->isWindow())
             return false;
-        MouseInfoData info{};
-        return dispatch(Mouse, MouseLeave, reinterpret_cast<qintptr>(&info));
+        return dispatch(Mouse, MouseLeave, HookInfo{});
     }
     case QEvent::KeyPress: {
         auto *ke = static_cast<QKeyEvent *>(event);
@@ -112,8 +98,7 @@ bool HookManager::eventFilter(QObject *watched, QEvent *event)
             return false;
         if (isRepeat(ke))
             return false;
-        KeyInfoData info{VkAlt, !ke->isAutoRepeat()};
-        return dispatch(Keyboard, VkAlt, reinterpret_cast<qintptr>(&info));
+        return dispatch(Keyboard, VkAlt, HookInfo{{}, {VkAlt, !ke->isAutoRepeat()}});
     }
     default:
         return false;

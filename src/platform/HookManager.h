@@ -8,16 +8,6 @@
 
 class QInputEvent;
 
-// Callback of the hook manager; implemented by the main window's logic.
-class IWindowsHook
-{
-public:
-    virtual ~IWindowsHook() = default;
-    // eType: 7 mouse, 2 keyboard. wParam: message number (mouse) or virtual
-    // key (keyboard). lParam: hand to MouseInfo / KeyInfo during the call.
-    virtual int HookProc(int eType, int nCode, int wParam, qintptr lParam, bool &bConsume) = 0;
-};
-
 struct MouseInfoData
 {
     int x = 0; // screen pixels
@@ -28,6 +18,25 @@ struct KeyInfoData
 {
     int vk = 0;
     bool KeyFlag = false; // true once per press (auto-repeat ignored)
+};
+
+// What a hook is told besides the message: the pointer's place for the
+// mouse hook, the key for the keyboard hook.
+struct HookInfo
+{
+    MouseInfoData mouse;
+    KeyInfoData key;
+};
+
+// Callback of the hook manager; implemented by the recorder.
+class IWindowsHook
+{
+public:
+    virtual ~IWindowsHook() = default;
+    // eType: 7 mouse, 2 keyboard. wParam: message number (mouse) or virtual
+    // key (keyboard).
+    virtual int HookProc(int eType, int nCode, int wParam, const HookInfo &info,
+                         bool &bConsume) = 0;
 };
 
 // Hooks over the program's own windows, as an application-wide event filter:
@@ -47,16 +56,13 @@ public:
     void HookRemove(IWindowsHook *callback, int hookType);
     bool isInstalled(IWindowsHook *callback, int hookType) const;
 
-    MouseInfoData MouseInfo(qintptr lParam) const;
-    KeyInfoData KeyInfo(qintptr lParam) const;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     HookManager() = default;
     void updateFilter();
-    bool dispatch(int type, int wParam, qintptr lParam);
+    bool dispatch(int type, int wParam, const HookInfo &info);
 
     QSet<QPair<IWindowsHook *, int>> m_hooks;
     bool m_filtering = false;

@@ -38,11 +38,10 @@ void Recorder::removeHooks()
     HookManager::instance().HookRemove(this, HookManager::Keyboard);
 }
 
-int Recorder::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsume)
+int Recorder::HookProc(int eType, int, int wParam, const HookInfo &info, bool &bConsume)
 {
-    HookManager &hooks = HookManager::instance();
     if (eType == HookManager::Mouse && m_view) {
-        const MouseInfoData m = hooks.MouseInfo(lParam);
+        const MouseInfoData &m = info.mouse;
         const double x = twipsPerPixelX() * m.x;
         // Halves to even, as the player converts them back.
         const double y = std::nearbyint(twipsPerPixelY() * m.y);
@@ -76,7 +75,7 @@ int Recorder::HookProc(int eType, int, int wParam, qintptr lParam, bool &bConsum
         return 0;
     }
     if (eType == HookManager::Keyboard) {
-        const KeyInfoData key = hooks.KeyInfo(lParam);
+        const KeyInfoData &key = info.key;
         if (session.g.gMode == Mode::Check && key.KeyFlag && wParam == HookManager::VkAlt) {
             ProcessWebEvent(QString(), QStringLiteral("altkey"));
             bConsume = true;
