@@ -116,8 +116,8 @@ void TestScript::writerStoresEveryValueExactly()
     TestFolders f;
     const QString path = f.scripts() + QStringLiteral("/round trip ü.csv");
     for (const ScriptLine &line : hostile) {
-        QString error;
-        QVERIFY2(appendScriptFileLine(path, line, &error), qPrintable(error));
+        const Result<> stored = appendScriptFileLine(path, line);
+        QVERIFY2(stored, qPrintable(stored.error()));
     }
     const auto read = readScript(path);
     QCOMPARE(read->size(), hostile.size());
@@ -231,9 +231,8 @@ void TestScript::readerGrammarAndBadInput()
     QVERIFY(!readScript(f.scripts()));
     const QString path = f.scripts() + QStringLiteral("/mein Prüfskript");
     const QString big(10 * 1024 * 1024, QLatin1Char('x'));
-    QString error;
-    QVERIFY(appendScriptFileLine(path, L("Web", "o", "INPUT", "onfocusout", big), &error));
-    QVERIFY(appendScriptFileLine(path, L("Special", "Back"), &error));
+    QVERIFY(appendScriptFileLine(path, L("Web", "o", "INPUT", "onfocusout", big)));
+    QVERIFY(appendScriptFileLine(path, L("Special", "Back")));
     auto read = readScript(path);
     QVERIFY(read->size() == 2 && read->at(0).Value == big && read->at(1).Object == "Back");
     QCOMPARE(streamed(path), *read);

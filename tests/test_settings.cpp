@@ -94,9 +94,9 @@ void TestSettings::saveThenLoadRoundTrips()
     QFile blocker(storeDir);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    QString error;
-    QVERIFY(!SaveSettings(g, &error));
-    QVERIFY(error.contains(QStringLiteral("cannot be written")));
+    const Result<> saved = SaveSettings(g);
+    QVERIFY(!saved);
+    QVERIFY(saved.error().contains(QStringLiteral("cannot be written")));
 
     // The folder dialog's Save tells the user; the folders serve this session.
     ScriptedDialogs d;

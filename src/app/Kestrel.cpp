@@ -243,12 +243,11 @@ void Kestrel::Form_QueryUnload()
 
 void Kestrel::closedown()
 {
-    QString error;
-    if (!SaveSettings(session.g, &error))
+    if (const Result<> saved = SaveSettings(session.g); !saved)
         m_dialogs.message(m_view ? m_view->window() : nullptr,
                           QStringLiteral("The settings could not be saved (%1). The last script "
                                          "and the folders will not be remembered.")
-                              .arg(error),
+                              .arg(saved.error()),
                           Dialogs::appTitle());
     emit closeRequested();
 }

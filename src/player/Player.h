@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "core/Session.h"
 #include "platform/MainView.h"
 
@@ -40,9 +41,9 @@ public:
     void CmdStop_Click();
     void Timer1_Timer();
     void screenshot();
-    // A bitmap of the screen at path. False, with the reason in errorText, when
-    // no image could be taken or written; then no file is left behind.
-    bool SaveScreenImage(const QString &path, QString *errorText = nullptr);
+    // A bitmap of the screen at path. Fails when no image could be taken or
+    // written; then no file is left behind.
+    Result<> SaveScreenImage(const QString &path);
     // Stop was pressed while a step was running: the step's waits end.
     bool stopDuringStep = false;
 

@@ -37,26 +37,21 @@ QImage grabScreenImage(QWidget *mainWindow)
     return image;
 }
 
-QString snapshotImagePath(const QString &dir, int step, const QString &name, QString *errorText)
+Result<QString> snapshotImagePath(const QString &dir, int step, const QString &name)
 {
     // The name comes from the script: it must stay one plain file name inside
     // the image folder, whatever the script holds.
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
-        || name.contains(QLatin1String(".."))) {
-        setError(errorText, QStringLiteral("the name may not hold \"/\", \"\\\" or \"..\""));
-        return QString();
-    }
+        || name.contains(QLatin1String("..")))
+        return Result<QString>::failure(
+            QStringLiteral("the name may not hold \"/\", \"\\\" or \"..\""));
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-            setError(errorText, QStringLiteral("the name holds a control character"));
-            return QString();
-        }
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return Result<QString>::failure(QStringLiteral("the name holds a control character"));
     }
     const QString file = QStringLiteral("step_%1_%2.bmp").arg(step).arg(name);
-    if (file.toUtf8().size() > 255) {
-        setError(errorText, QStringLiteral("the name is too long for a file name"));
-        return QString();
-    }
+    if (file.toUtf8().size() > 255)
+        return Result<QString>::failure(QStringLiteral("the name is too long for a file name"));
     return dir + QLatin1Char('/') + file;
 }
 
@@ -86,7 +81,8 @@ bool writeBitmap(QFileDevice &file, const QImage &image, QString *errorText)
 
 } // namespace
 
-bool saveBitmap(const QImage &image, const QString &path, bool replace, QString *errorText)
+namespace {
+bool writeImageFile(const QImage &image, const QString &path, bool replace, QString *errorText)
 {
     if (image.isNull()) {
         setError(errorText, QStringLiteral("the screen could not be captured"));
@@ -126,11 +122,20 @@ bool saveBitmap(const QImage &image, const QString &path, bool replace, QString 
     return ok;
 }
 
-bool Player::SaveScreenImage(const QString &path, QString *errorText)
+} // namespace
+
+Result<> saveBitmap(const QImage &image, const QString &path, bool replace)
+{
+    QString error;
+    if (writeImageFile(image, path, replace, &error))
+        return {};
+    return Result<>::failure(error);
+}
+
+Result<> Player::SaveScreenImage(const QString &path)
 {
     DoEvents();
-    return saveBitmap(grabScreenImage(m_view ? m_view->window() : nullptr), path, true,
-                      errorText);
+    return saveBitmap(grabScreenImage(m_view ? m_view->window() : nullptr), path, true);
 }
 
 void Player::screenshot()
@@ -149,7 +154,9 @@ void Player::screenshot()
             Sleep(1000);
             continue;
         }
-        saved = saveBitmap(image, name, false, &error);
+        const Result<> written = saveBitmap(image, name, false);
+        saved = written.ok();
+        error = written.error();
         if (!saved && QFileInfo::exists(name)) {
             // Someone took the name between the test and the write.
             Sleep(1000);

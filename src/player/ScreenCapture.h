@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QString>
@@ -11,14 +13,13 @@ class QWidget;
 // main window's own picture.
 QImage grabScreenImage(QWidget *mainWindow);
 
-// dir + "/step_" + step + "_" + name + ".bmp". Empty, with the reason in
-// errorText, when name would leave dir or cannot be part of a file name.
-QString snapshotImagePath(const QString &dir, int step, const QString &name,
-                          QString *errorText = nullptr);
+// dir + "/step_" + step + "_" + name + ".bmp". Fails when name would leave
+// dir or cannot be part of a file name.
+Result<QString> snapshotImagePath(const QString &dir, int step, const QString &name);
 
 // dir + "/fail_" + time as "yyyy-MM-dd-HHmmss" (24-hour clock) + "_.bmp".
 QString failureImagePath(const QString &dir, const QDateTime &time);
 
 // Writes image to path as a Windows bitmap. replace false: never replaces an
 // existing file (fails instead). A failed write leaves no file.
-bool saveBitmap(const QImage &image, const QString &path, bool replace, QString *errorText);
+Result<> saveBitmap(const QImage &image, const QString &path, bool replace);

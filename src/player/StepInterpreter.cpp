@@ -66,9 +66,11 @@ StepOutcome specialStep(Player &k, const ScriptLine &line, const QString &value,
     } else if (command == QLatin1String("close")) {
         k.browsers.ClosePopup();
     } else if (command == QLatin1String("snapshot")) {
-        QString error;
-        const QString path = snapshotImagePath(k.session.g.gDftImgDir, k.session.stepno, value, &error);
-        if (path.isEmpty() || !k.SaveScreenImage(path, &error)) {
+        const Result<QString> path =
+            snapshotImagePath(k.session.g.gDftImgDir, k.session.stepno, value);
+        const Result<> saved = path ? k.SaveScreenImage(path.value()) : Result<>();
+        if (!path || !saved) {
+            const QString error = path ? saved.error() : path.error();
             const QString text = QStringLiteral("snapshot \"%1\" not saved: %2").arg(value, error);
             k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
             emit k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));

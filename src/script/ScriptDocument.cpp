@@ -24,9 +24,9 @@ void ScriptDocument::AppendScriptLine(const QString &Type, const QString &Object
         return;
     emit lineAppended(displayForm(Object, Method, Value, Value2));
 
-    QString error;
-    if (appendScriptFileLine(m_session.g.gTempFile, {Type, Object, TagName, Method, Value, Value2},
-                             &error)) {
+    const Result<> stored = appendScriptFileLine(
+        m_session.g.gTempFile, {Type, Object, TagName, Method, Value, Value2});
+    if (stored) {
         m_failureShown = false;
         return;
     }
@@ -37,7 +37,7 @@ void ScriptDocument::AppendScriptLine(const QString &Type, const QString &Object
     m_dialogs.message(m_dialogParent,
                         QStringLiteral("The step could not be stored in the working copy %1: %2\n"
                                        "It is listed but will not be saved or played.")
-                            .arg(m_session.g.gTempFile, error),
+                            .arg(m_session.g.gTempFile, stored.error()),
                         Dialogs::appTitle());
 }
 
@@ -64,9 +64,10 @@ void ScriptDocument::Open_File(const QString &fnam)
 
     // Everything is checked before anything changes: a failed Open leaves
     // the script, the working copy and the log name as they were.
-    QString error;
     bool readable = false;
-    if (!copyFileAtomically(path, m_session.g.gTempFile, &error, &readable)) {
+    if (const Result<> copied = copyFileAtomically(path, m_session.g.gTempFile, &readable);
+        !copied) {
+        const QString &error = copied.error();
         if (!readable) {
             m_dialogs.message(m_dialogParent,
                               QStringLiteral("The script %1 cannot be opened: %2").arg(path, error),
@@ -143,10 +144,10 @@ void ScriptDocument::SaveFile(bool force_file)
             return;
     }
 
-    if (!copyFileAtomically(m_session.g.gTempFile, target, &error)) {
+    if (const Result<> copied = copyFileAtomically(m_session.g.gTempFile, target); !copied) {
         m_dialogs.message(m_dialogParent,
                           QStringLiteral("The script could not be saved as %1: %2")
-                              .arg(target, error),
+                              .arg(target, copied.error()),
                           Dialogs::appTitle());
         return;
     }

@@ -23,65 +23,36 @@ QString logFileName(const QString &logDir, const QString &scriptName, const QDat
     return logDir + scriptName + QLatin1Char('_') + fileTimeStamp(time) + QStringLiteral(".log");
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorText)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        *errorText = f.errorString();
-        return false;
-    }
-    if (f.write(bytes) != bytes.size()) {
-        *errorText = f.errorString();
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        *errorText = f.errorString();
-        return false;
-    }
-    return true;
-}
-
-bool copyFileAtomically(const QString &from, const QString &to, QString *errorText,
-                        bool *sourceReadable)
+Result<> copyFileAtomically(const QString &from, const QString &to, bool *sourceReadable)
 {
     if (sourceReadable)
         *sourceReadable = false;
     const QString problem = fileProblem(from);
-    if (!problem.isEmpty()) {
-        *errorText = problem;
-        return false;
-    }
+    if (!problem.isEmpty())
+        return Result<>::failure(problem);
     QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        *errorText = source.errorString();
-        return false;
-    }
+    if (!source.open(QIODevice::ReadOnly))
+        return Result<>::failure(source.errorString());
     if (sourceReadable)
         *sourceReadable = true;
     QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly)) {
-        *errorText = target.errorString();
-        return false;
-    }
+    if (!target.open(QIODevice::WriteOnly))
+        return Result<>::failure(target.errorString());
     QByteArray chunk;
     while (!(chunk = source.read(256 * 1024)).isEmpty()) {
         if (target.write(chunk) != chunk.size()) {
-            *errorText = target.errorString();
+            const QString error = target.errorString();
             target.cancelWriting();
-            return false;
+            return Result<>::failure(error);
         }
     }
     if (source.error() != QFileDevice::NoError) {
-        *errorText = source.errorString();
         if (sourceReadable)
             *sourceReadable = false;
         target.cancelWriting();
-        return false;
+        return Result<>::failure(source.errorString());
     }
-    if (!target.commit()) {
-        *errorText = target.errorString();
-        return false;
-    }
-    return true;
+    if (!target.commit())
+        return Result<>::failure(target.errorString());
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -23,10 +25,8 @@ QString scriptNameOf(const QString &scriptPath);
 // logDir + scriptName + "_" + time stamp + ".log".
 QString logFileName(const QString &logDir, const QString &scriptName, const QDateTime &time);
 
-// Replaces path with bytes so that it holds either the old or the new
-// content, never a part. False, with the reason in errorText, on failure.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorText);
-// Copies a file that way, a piece at a time. sourceReadable tells whether a
-// failure was the target's (true) or the source's.
-bool copyFileAtomically(const QString &from, const QString &to, QString *errorText,
-                        bool *sourceReadable = nullptr);
+// Copies a file so that the target holds either its old or the new content,
+// never a part, a piece at a time. sourceReadable tells whether a failure
+// was the target's (true) or the source's.
+Result<> copyFileAtomically(const QString &from, const QString &to,
+                            bool *sourceReadable = nullptr);

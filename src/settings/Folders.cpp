@@ -46,15 +46,15 @@ bool FolderCheck::save(Globals &g, const QString &dftDir, const QString &imgDir,
     g.gDftDir = dftDir;
     g.gDftImgDir = imgDir;
     g.gDftLogDir = logDir;
-    QString error;
-    if (SaveSettings(g, &error))
+    const Result<> saved = SaveSettings(g);
+    if (saved)
         return true;
     // The folders serve this session; the user learns they will not last
     // and may fix the store and save again.
     m_dialogs.message(m_owner,
                       QStringLiteral("The settings could not be saved: %1. The folders are used "
                                      "until Kestrel ends.")
-                          .arg(error),
+                          .arg(saved.error()),
                       Dialogs::appTitle());
     return false;
 }

@@ -80,7 +80,7 @@ void LoadSettings(Globals &g, const QString &workingCopy)
     QFile::remove(g.gTempFile);
 }
 
-bool SaveSettings(const Globals &g, QString *errorText)
+Result<> SaveSettings(const Globals &g)
 {
     QSettings s = store();
     s.beginGroup(QLatin1String(kSection));
@@ -91,11 +91,9 @@ bool SaveSettings(const Globals &g, QString *errorText)
     // A store that cannot be written must not pass for saved.
     s.sync();
     if (s.status() == QSettings::NoError)
-        return true;
-    if (errorText)
-        *errorText = (s.status() == QSettings::AccessError
-                          ? QStringLiteral("%1 cannot be written")
-                          : QStringLiteral("%1 is damaged"))
-                         .arg(s.fileName());
-    return false;
+        return {};
+    return Result<>::failure((s.status() == QSettings::AccessError
+                                  ? QStringLiteral("%1 cannot be written")
+                                  : QStringLiteral("%1 is damaged"))
+                                 .arg(s.fileName()));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QString>
 
 struct Globals;
@@ -16,8 +18,8 @@ QString temporaryFolder();
 
 // Also names the working copy and deletes what an earlier run left there.
 void LoadSettings(Globals &g, const QString &workingCopy = workingCopyPath());
-// False, with the reason in errorText, when the store could not be written.
-bool SaveSettings(const Globals &g, QString *errorText = nullptr);
+// Fails, saying why, when the store could not be written.
+Result<> SaveSettings(const Globals &g);
 
 // The application name under which the settings are stored.
 QString settingsApplicationName();
