@@ -53,7 +53,10 @@ struct Env
                          [this](const QString &text) { logText += text; });
     }
     // As the events box shows them: line by line.
-    QString events() const { return QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+    QString events() const
+    {
+        return QString(shown).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    }
     QString path(const QString &name) const { return f.scripts() + QLatin1Char('/') + name; }
 };
 
@@ -148,7 +151,8 @@ void TestScript::writerModeFilterAndFailures()
     e.session.g.gMode = Mode::Check;
     e.doc.AppendScriptLine("Special", "Back", "", "", "", "");
     QCOMPARE(bytesOf(e.session.g.gTempFile),
-             QByteArrayLiteral("\"Web\",\"q\",\"INPUT\",\"onfocusout\",\"\x01" "a\x01\0b\",\"\"\r\n")
+             QByteArrayLiteral("\"Web\",\"q\",\"INPUT\",\"onfocusout\",\"\x01"
+                               "a\x01\0b\",\"\"\r\n")
                  + kBack);
     // The display shows the values as passed.
     QCOMPARE(e.events(), QStringLiteral("q,onfocusout,\"a\"\nb,\nBack,,,\n"));
@@ -317,7 +321,8 @@ void TestScript::openListsAndNamesLog()
         writeBytes(e.path(names[i]), kBack);
         e.doc.Open_File(e.path(names[i]));
         QCOMPARE(e.session.scriptName, bases[i]);
-        QCOMPARE(e.session.g.gLogFile, e.f.logs() + bases[i] + QStringLiteral("_2005-12-09-143110.log"));
+        QCOMPARE(e.session.g.gLogFile,
+                 e.f.logs() + bases[i] + QStringLiteral("_2005-12-09-143110.log"));
         QCOMPARE(e.events(), QStringLiteral("Back,,,\n"));
     }
     writeBytes(script, QByteArray());
@@ -494,7 +499,8 @@ void TestScript::logEntriesWindowAndFile()
     QCOMPARE(lines.size(), 9);
     for (int i : {0, 4}) {
         QCOMPARE(lines[i], QStringLiteral("Step: 1, =>Type=Special....."));
-        QVERIFY(lines[i + 1].startsWith(QStringLiteral("!!!!! The log file ") + e.session.g.gLogFile));
+        QVERIFY(
+            lines[i + 1].startsWith(QStringLiteral("!!!!! The log file ") + e.session.g.gLogFile));
         QCOMPARE(lines[i + 2], QStringLiteral("Step: 1, =>passed"));
         QCOMPARE(lines[i + 3], QStringLiteral("Step: 2, =>failed"));
     }

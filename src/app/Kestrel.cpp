@@ -1,7 +1,7 @@
 #include "app/Kestrel.h"
 
-#include "platform/BrowserElement.h"
 #include "core/Dialogs.h"
+#include "platform/BrowserElement.h"
 #include "platform/Screen.h"
 #include "platform/Wait.h"
 #include "settings/Settings.h"
@@ -59,9 +59,8 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
     connect(&recorder, &Recorder::pictureChanged, this, &Kestrel::showPicture);
 }
 
-Kestrel::~Kestrel()
-{
-}
+// Where QTemporaryDir is complete.
+Kestrel::~Kestrel() = default;
 
 void Kestrel::setView(MainView *view)
 {
@@ -157,8 +156,8 @@ bool Kestrel::Form_Load()
     }
 
     // Nobody is there to answer the folder dialog in an unattended run.
-    const bool foldersMissing =
-        session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty() || session.g.gDftImgDir.isEmpty();
+    const bool foldersMissing = session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty()
+        || session.g.gDftImgDir.isEmpty();
     if (foldersMissing && unattended()) {
         std::fputs("kestrel: the default folders for scripts, images and logs are not set; "
                    "start Kestrel once without a script to set them.\n",
@@ -168,7 +167,8 @@ bool Kestrel::Form_Load()
     }
 
     // There is no way past this but three folders.
-    while (session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty() || session.g.gDftImgDir.isEmpty())
+    while (session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty()
+           || session.g.gDftImgDir.isEmpty())
         m_view->showFolders(true);
 
     m_view->setCaption(QStringLiteral("Tarn Kestrel - ") + session.g.gFile);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/MainView.h"
 #include "browsing/BrowserStack.h"
 #include "core/Session.h"
+#include "platform/MainView.h"
 #include "player/Player.h"
 #include "recorder/Recorder.h"
 #include "script/PlaybackLog.h"
@@ -82,7 +82,6 @@ public:
     void showModeSigns();
     // The program's own folder, where the button pictures are.
     static QString programDir();
-
 
     // Appends to the text of the Playback Log window, creating it hidden.
     void appendLogText(const QString &text);

@@ -17,8 +17,8 @@ BrowserStack::BrowserStack(Session &session, Dialogs &dialogs, ScriptDocument &s
     installHelpPage(BrowserElement::profile());
     // Page dialogs reach the user through Dialogs, so tests answer them.
     BrowserElement::setPageDialogHandler([this](BrowserElement *, BrowserElement::PageDialog kind,
-                                                const QString &message,
-                                                const QString &defaultText, QString *text) {
+                                                const QString &message, const QString &defaultText,
+                                                QString *text) {
         QWidget *parent = m_view ? m_view->window() : nullptr;
         switch (kind) {
         case BrowserElement::PageDialog::Alert:
@@ -85,13 +85,15 @@ void BrowserStack::connectBrowser(BrowserElement *b)
 {
     connect(b, &BrowserElement::ProgressChange, this, &BrowserStack::wbMyBrowser_ProgressChange);
     connect(b, &BrowserElement::BeforeNavigate2, this, &BrowserStack::wbMyBrowser_BeforeNavigate2);
-    connect(b, &BrowserElement::NavigateComplete2, this, &BrowserStack::wbMyBrowser_NavigateComplete2);
+    connect(b, &BrowserElement::NavigateComplete2, this,
+            &BrowserStack::wbMyBrowser_NavigateComplete2);
     connect(b, &BrowserElement::LocationChanged, this, &BrowserStack::wbMyBrowser_LocationChanged);
     // Only the main browser's new-window requests are ours; the others open
     // in their own element.
     if (b->index() == 0)
-        connect(b, &BrowserElement::NewWindow, this,
-                [this](int, const QString &url, bool &processed) { Web_V1_NewWindow(url, processed); });
+        connect(
+            b, &BrowserElement::NewWindow, this,
+            [this](int, const QString &url, bool &processed) { Web_V1_NewWindow(url, processed); });
 }
 
 void BrowserStack::GoToPage(const QString &url)
@@ -135,8 +137,8 @@ void BrowserStack::CmdBack_Click()
     // With no earlier page nothing happens; the line is handed over anyway.
     if (BrowserElement *b = browser())
         b->GoBack();
-    m_script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Back"), QString(), QString(),
-                     QString(), QString());
+    m_script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Back"), QString(),
+                              QString(), QString(), QString());
 }
 
 void BrowserStack::CmdBrowserStop_Click()
@@ -221,11 +223,12 @@ void BrowserStack::Web_V1_NewWindow(const QString &URL, bool &Processed)
         m_view->setCloseVisible(true);
     Sleep(1000);
     if (m_session.g.gMode == Mode::Record)
-        m_dialogs.message(m_view->window(),
-                          QStringLiteral("This window would normally be in a pop-up. Click on OK to "
-                                         "continue. To return to the previous window, click on "
-                                         "'close' above"),
-                          QStringLiteral("Pop-up"));
+        m_dialogs.message(
+            m_view->window(),
+            QStringLiteral("This window would normally be in a pop-up. Click on OK to "
+                           "continue. To return to the previous window, click on "
+                           "'close' above"),
+            QStringLiteral("Pop-up"));
 }
 
 void BrowserStack::ClosePopup()
@@ -234,7 +237,7 @@ void BrowserStack::ClosePopup()
         return;
     if (m_session.g.gMode == Mode::Record)
         m_script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Close"), QString(),
-                         QString(), QString(), QString());
+                                  QString(), QString(), QString());
     QPointer<BrowserElement> top = wbMyBrowser.at(m_session.ix);
     const int closing = m_session.ix;
     top->Stop();

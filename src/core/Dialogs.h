@@ -5,8 +5,9 @@
 class QObject;
 
 // Every message box, input box, file dialog and folder picker of the program
-// goes through this interface, so tests can answer them without a person. The parent is the window a
-// dialog belongs to (the Qt implementation casts it to a widget).
+// goes through this interface, so tests can answer them without a person.
+// The parent is the window a dialog belongs to (the Qt implementation casts
+// it to a widget).
 class Dialogs
 {
 public:

@@ -1,7 +1,7 @@
 #include "player/AutoWait.h"
 
-#include "player/Player.h"
 #include "platform/BrowserElement.h"
+#include "player/Player.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

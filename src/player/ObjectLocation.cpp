@@ -1,10 +1,10 @@
 // Finding recorded elements again, and check steps.
 #include "player/ObjectLocation.h"
 
-#include "player/Player.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
 #include "player/AutoWait.h"
+#include "player/Player.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptLine.h"
 
@@ -73,8 +73,9 @@ bool contentMatches(const QString &tag, const PageSearch &found, const QString &
 void noteAmbiguity(Player &k, const PageSearch &found)
 {
     if (found.defaulted)
-        k.log.WriteLog(k.session.stepno,
-                 QStringLiteral("%1 elements match; the first was used\r\n").arg(found.matches));
+        k.log.WriteLog(
+            k.session.stepno,
+            QStringLiteral("%1 elements match; the first was used\r\n").arg(found.matches));
 }
 
 PageSearch findWebObject(Player &k, const QString &event_object, const QString &event_tagname,

@@ -64,7 +64,8 @@ void Player::DoPlay()
     // A script that was never opened or saved (recorded since start-up or
     // New) is logged too, under a name of its own.
     if (session.g.gLogFile.isEmpty() && !session.g.gDftLogDir.isEmpty())
-        session.g.gLogFile = logFileName(session.g.gDftLogDir, QStringLiteral("/untitled"), ScriptClock::now());
+        session.g.gLogFile =
+            logFileName(session.g.gDftLogDir, QStringLiteral("/untitled"), ScriptClock::now());
     emit runStarting();
     log.beginRun();
     // Web steps click and type into the window that has the focus: the main

@@ -1,8 +1,8 @@
 #include "player/PlayerWaits.h"
 
-#include "player/Player.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
+#include "player/Player.h"
 
 #include <QEventLoop>
 

@@ -1,7 +1,7 @@
 #include "player/ScreenCapture.h"
 
-#include "player/Player.h"
 #include "platform/Wait.h"
+#include "player/Player.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptFiles.h"
 
@@ -166,17 +166,18 @@ void Player::screenshot()
     }
     if (saved)
         log.WriteLog(session.stepno,
-                 QStringLiteral("!!!!! - FAILURE - screen shot ") + name
-                     + QStringLiteral(" saved !!!!!!\r\n"));
+                     QStringLiteral("!!!!! - FAILURE - screen shot ") + name
+                         + QStringLiteral(" saved !!!!!!\r\n"));
     else {
         log.WriteLog(session.stepno,
-                 QStringLiteral("!!!!! - FAILURE - screen shot ") + name
-                     + QStringLiteral(" could not be saved: ") + error
-                     + QStringLiteral(" !!!!!!\r\n"));
-        emit notice(QStringLiteral("failure image"), QStringLiteral("step %1: the failure screen shot %2 could "
-                                                       "not be saved: %3")
-                                            .arg(session.stepno)
-                                            .arg(name, error));
+                     QStringLiteral("!!!!! - FAILURE - screen shot ") + name
+                         + QStringLiteral(" could not be saved: ") + error
+                         + QStringLiteral(" !!!!!!\r\n"));
+        emit notice(QStringLiteral("failure image"),
+                    QStringLiteral("step %1: the failure screen shot %2 could "
+                                   "not be saved: %3")
+                        .arg(session.stepno)
+                        .arg(name, error));
     }
     if (unattended())
         emit unattendedRunOver();

@@ -1,12 +1,12 @@
 // The step interpreter: one script line per tick of Timer1.
-#include "player/Player.h"
 #include "browsing/BrowserStack.h"
-#include "platform/BrowserElement.h"
 #include "core/Dialogs.h"
+#include "platform/BrowserElement.h"
 #include "platform/MouseHandlerAPI.h"
 #include "platform/Screen.h"
 #include "platform/Wait.h"
 #include "player/ObjectLocation.h"
+#include "player/Player.h"
 #include "player/PlayerWaits.h"
 #include "player/ScreenCapture.h"
 #include "script/PlaybackLog.h"
@@ -73,7 +73,8 @@ StepOutcome specialStep(Player &k, const ScriptLine &line, const QString &value,
             const QString error = path ? saved.error() : path.error();
             const QString text = QStringLiteral("snapshot \"%1\" not saved: %2").arg(value, error);
             k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
-            emit k.notice(QStringLiteral("image"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
+            emit k.notice(QStringLiteral("image"),
+                          QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
         }
     } else if (command == QLatin1String("manual")) {
         if (!k.unattended()) {
@@ -87,7 +88,8 @@ StepOutcome specialStep(Player &k, const ScriptLine &line, const QString &value,
             const QString text =
                 QStringLiteral("manual step not shown in an unattended run: %1").arg(value);
             k.log.WriteLog(k.session.stepno, text + QStringLiteral("\r\n"));
-            emit k.notice(QStringLiteral("manual"), QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
+            emit k.notice(QStringLiteral("manual"),
+                          QStringLiteral("step %1: %2").arg(k.session.stepno).arg(text));
         }
     } else if (command == QLatin1String("mousedown")) {
         double x = 0, y = 0;
@@ -229,8 +231,7 @@ bool clickElement(Player &k, StepCalls &calls)
     return true;
 }
 
-StepOutcome webStep(Player &k, const ScriptLine &line, const QString &value,
-                    const QString &value2)
+StepOutcome webStep(Player &k, const ScriptLine &line, const QString &value, const QString &value2)
 {
     // Covers the pop-up a click may open, whose load has no limit of its own.
     const PageWatch watch(k);
@@ -325,10 +326,10 @@ void Player::Timer1_Timer()
     const QString value = decodeField(stored.Value);
     const QString value2 = decodeField(stored.Value2);
     log.WriteLog(session.stepno,
-             QStringLiteral("Type=") + stored.Type + QStringLiteral(", Object=") + stored.Object
-                 + QStringLiteral(", Method=") + stored.Method + QStringLiteral(",Value=")
-                 + stored.Value + QStringLiteral(", Value2=") + stored.Value2
-                 + QStringLiteral("....."));
+                 QStringLiteral("Type=") + stored.Type + QStringLiteral(", Object=") + stored.Object
+                     + QStringLiteral(", Method=") + stored.Method + QStringLiteral(",Value=")
+                     + stored.Value + QStringLiteral(", Value2=") + stored.Value2
+                     + QStringLiteral("....."));
 
     // Fields other than the values may be stored encoded too (a link text
     // with quotes or line breaks); they are matched as the page has them.
@@ -341,8 +342,8 @@ void Player::Timer1_Timer()
     bool skipped = false;
     if (!at.readable) {
         // A run must not report success for a script it could not read.
-        outcome = StepOutcome::fail(
-            QStringLiteral("failed - the script %1 cannot be read: %2\r\n").arg(session.g.gTempFile, at.error));
+        outcome = StepOutcome::fail(QStringLiteral("failed - the script %1 cannot be read: %2\r\n")
+                                        .arg(session.g.gTempFile, at.error));
     } else {
         const QString type = stored.Type.toLower();
         if (type == QLatin1String("special"))

@@ -30,12 +30,12 @@ void Recorder::hookBrowser()
         QJsonArray handlers;
         for (const char *event : kPageEvents) {
             auto f = std::make_shared<clsForward>();
-            f->Set_Destination(QStringLiteral("main"), QLatin1String(event),
-                               [self = QPointer<Recorder>(this)](const QString &object,
-                                                                 const QString &method) {
-                                   if (self)
-                                       self->ProcessWebEvent(object, method);
-                               });
+            f->Set_Destination(
+                QStringLiteral("main"), QLatin1String(event),
+                [self = QPointer<Recorder>(this)](const QString &object, const QString &method) {
+                    if (self)
+                        self->ProcessWebEvent(object, method);
+                });
             // The document knows its forwarder by this token; another
             // document cannot guess it.
             const QString token = QUuid::createUuid().toString(QUuid::Id128);

@@ -3,9 +3,9 @@
 
 #include "recorder/Recorder.h"
 
-#include "script/ScriptDocument.h"
 #include "platform/BrowserElement.h"
 #include "platform/Screen.h"
+#include "script/ScriptDocument.h"
 #include "script/ScriptWriter.h"
 
 #include <QDateTime>
@@ -59,13 +59,14 @@ int Recorder::HookProc(int eType, int, int wParam, const HookInfo &info, bool &b
             // At most one press per clock second; a double click is one.
             const QDateTime now = QDateTime::currentDateTime();
             const QString second = QStringLiteral("hh:mm:ss");
-            if (session.lastclick.isValid() && session.lastclick.toString(second) == now.toString(second))
+            if (session.lastclick.isValid()
+                && session.lastclick.toString(second) == now.toString(second))
                 break;
             // Presses on the controls left of the browser are not page presses.
             if (BrowserElement *b = browser(); b && x < b->Left())
                 break;
             script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("mousedown"),
-                             QString(), QString(), signedText(x), signedText(y));
+                                    QString(), QString(), signedText(x), signedText(y));
             session.lastclick = now;
             break;
         }

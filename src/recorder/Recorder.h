@@ -52,8 +52,7 @@ public:
     void stopMouseHook();
     // The window goes: no hooks outlive it.
     void removeHooks();
-    int HookProc(int eType, int nCode, int wParam, const HookInfo &info,
-                 bool &bConsume) override;
+    int HookProc(int eType, int nCode, int wParam, const HookInfo &info, bool &bConsume) override;
 
 signals:
     void pictureChanged(MainView::Button button, const QString &fileName);

@@ -4,8 +4,8 @@
 #include "browsing/BrowserStack.h"
 #include "script/ScriptDocument.h"
 
-#include "platform/BrowserElement.h"
 #include "core/Dialogs.h"
+#include "platform/BrowserElement.h"
 #include "script/ScriptWriter.h"
 
 namespace {
@@ -47,7 +47,7 @@ void Recorder::CmdManual_Click()
             QStringLiteral("Manual Step"), QString());
     } while (comment.isEmpty());
     script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Manual"), QString(),
-                     QString(), comment, QString());
+                            QString(), comment, QString());
     session.g.gMode = Mode::ManualStep;
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     unhighlightAll(browser());
@@ -63,7 +63,7 @@ void Recorder::CmdSnapshot_Click()
                        "used"),
         QStringLiteral("Name Snapshot Image"), QString());
     script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("Snapshot"), QString(),
-                     QString(), name, QString());
+                            QString(), name, QString());
 }
 
 void Recorder::CmdCheck_Click()

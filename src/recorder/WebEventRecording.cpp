@@ -24,8 +24,8 @@ void recordBackgroundClick(Recorder &k, const WebSource &src)
     const QPoint g = b->mapToGlobal(QPoint(qRound(src.point().x() * zoom),
                                            qRound(src.point().y() * zoom)));
     k.script.AppendScriptLine(QStringLiteral("Special"), QStringLiteral("mousedown"), QString(),
-                     QString(), signedText(twipsPerPixelX() * g.x()),
-                     signedText(std::nearbyint(twipsPerPixelY() * g.y())));
+                              QString(), signedText(twipsPerPixelX() * g.x()),
+                              signedText(std::nearbyint(twipsPerPixelY() * g.y())));
 }
 
 } // namespace
@@ -132,7 +132,7 @@ void Recorder::ProcessWebEvent(QString sWebObject, QString sWebMethod)
             write(QStringLiteral("Web"), QStringLiteral("ENTER"));
         } else if (key == 105) {
             script.AppendScriptLine(QStringLiteral("Special"), QString(), QString(),
-                             QStringLiteral("REFRESH"), QString(), QString());
+                                    QStringLiteral("REFRESH"), QString(), QString());
         }
         return;
     }
@@ -140,7 +140,7 @@ void Recorder::ProcessWebEvent(QString sWebObject, QString sWebMethod)
     // A field is checked by what it holds and a list by its choice, whatever
     // event made the check: the player compares that content.
     const bool fieldCheck = session.g.gMode == Mode::Check
-                            && (tag == QLatin1String("SELECT") || tag == QLatin1String("INPUT"));
+        && (tag == QLatin1String("SELECT") || tag == QLatin1String("INPUT"));
     if ((sWebMethod == QLatin1String("onclick") || fieldCheck) && tag) {
         if (*tag == QLatin1String("A")) {
             name = src.text(QStringLiteral("innerhtml")).value_or(name);

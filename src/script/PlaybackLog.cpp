@@ -80,7 +80,8 @@ void PlaybackLog::WriteLog(int step, const QString &message)
                                        "this run is logged in this window only !!!!!")
                             .arg(m_g.gLogFile, error)
                       + crLf);
-    emit notice(QStringLiteral("log"), QStringLiteral("the log file %1 cannot be written (%2); "
-                                                      "the run is not logged to a file")
-                                           .arg(m_g.gLogFile, error));
+    emit notice(QStringLiteral("log"),
+                QStringLiteral("the log file %1 cannot be written (%2); "
+                               "the run is not logged to a file")
+                    .arg(m_g.gLogFile, error));
 }

@@ -17,15 +17,15 @@ ScriptDocument::ScriptDocument(Session &session, Dialogs &dialogs, PlaybackLog &
 }
 
 void ScriptDocument::AppendScriptLine(const QString &Type, const QString &Object,
-                                      const QString &TagName, const QString &Method, const QString &Value,
-                      const QString &Value2)
+                                      const QString &TagName, const QString &Method,
+                                      const QString &Value, const QString &Value2)
 {
     if (!m_session.recordingOrChecking())
         return;
     emit lineAppended(displayForm(Object, Method, Value, Value2));
 
-    const Result<> stored = appendScriptFileLine(
-        m_session.g.gTempFile, {Type, Object, TagName, Method, Value, Value2});
+    const Result<> stored =
+        appendScriptFileLine(m_session.g.gTempFile, {Type, Object, TagName, Method, Value, Value2});
     if (stored) {
         m_failureShown = false;
         return;
@@ -35,10 +35,10 @@ void ScriptDocument::AppendScriptLine(const QString &Type, const QString &Object
         return;
     m_failureShown = true;
     m_dialogs.message(m_dialogParent,
-                        QStringLiteral("The step could not be stored in the working copy %1: %2\n"
-                                       "It is listed but will not be saved or played.")
-                            .arg(m_session.g.gTempFile, stored.error()),
-                        Dialogs::appTitle());
+                      QStringLiteral("The step could not be stored in the working copy %1: %2\n"
+                                     "It is listed but will not be saved or played.")
+                          .arg(m_session.g.gTempFile, stored.error()),
+                      Dialogs::appTitle());
 }
 
 void ScriptDocument::mnuFileNew_Click()
@@ -84,7 +84,8 @@ void ScriptDocument::Open_File(const QString &fnam)
 
     m_session.g.gFile = path;
     m_session.scriptName = scriptNameOf(m_session.g.gFile);
-    m_session.g.gLogFile = logFileName(m_session.g.gDftLogDir, m_session.scriptName, ScriptClock::now());
+    m_session.g.gLogFile =
+        logFileName(m_session.g.gDftLogDir, m_session.scriptName, ScriptClock::now());
     emit captionChanged(QStringLiteral("Tarn Kestrel - ") + m_session.g.gFile);
     emit linesCleared();
     // Listed from the working copy, which holds exactly the script's bytes
@@ -137,18 +138,18 @@ void ScriptDocument::SaveFile(bool force_file)
         if (target.isEmpty())
             return;
         if (QFileInfo(target).isFile()
-            && !m_dialogs.question(m_dialogParent,
-                                   QStringLiteral("%1 already exists.\nDo you want to replace it?")
-                                       .arg(target),
-                                   Dialogs::appTitle()))
+            && !m_dialogs.question(
+                m_dialogParent,
+                QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(target),
+                Dialogs::appTitle()))
             return;
     }
 
     if (const Result<> copied = copyFileAtomically(m_session.g.gTempFile, target); !copied) {
-        m_dialogs.message(m_dialogParent,
-                          QStringLiteral("The script could not be saved as %1: %2")
-                              .arg(target, copied.error()),
-                          Dialogs::appTitle());
+        m_dialogs.message(
+            m_dialogParent,
+            QStringLiteral("The script could not be saved as %1: %2").arg(target, copied.error()),
+            Dialogs::appTitle());
         return;
     }
     m_session.g.gFile = target;

@@ -13,8 +13,7 @@ class ScriptDocument : public QObject
 {
     Q_OBJECT
 public:
-    ScriptDocument(Session &session, Dialogs &dialogs, PlaybackLog &log,
-                   QObject *parent = nullptr);
+    ScriptDocument(Session &session, Dialogs &dialogs, PlaybackLog &log, QObject *parent = nullptr);
 
     // The window the file dialogs and messages belong to.
     void setDialogParent(QObject *parent) { m_dialogParent = parent; }

@@ -28,5 +28,4 @@ QString logFileName(const QString &logDir, const QString &scriptName, const QDat
 // Copies a file so that the target holds either its old or the new content,
 // never a part, a piece at a time. sourceReadable tells whether a failure
 // was the target's (true) or the source's.
-Result<> copyFileAtomically(const QString &from, const QString &to,
-                            bool *sourceReadable = nullptr);
+Result<> copyFileAtomically(const QString &from, const QString &to, bool *sourceReadable = nullptr);

@@ -1,7 +1,7 @@
 #include "settings/Folders.h"
 
-#include "core/Session.h"
 #include "core/Dialogs.h"
+#include "core/Session.h"
 #include "settings/Settings.h"
 
 #include <QDir>

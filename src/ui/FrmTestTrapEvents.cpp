@@ -201,9 +201,11 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
     connect(mnuSaveAs, &QAction::triggered, &m_k, [this] { m_k.script.SaveFile(true); });
     connect(CmdGo, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdGo_Click);
     connect(CmdBack, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdBack_Click);
-    connect(CmdBrowserStop, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdBrowserStop_Click);
+    connect(CmdBrowserStop, &QPushButton::clicked, &m_k.browsers,
+            &BrowserStack::CmdBrowserStop_Click);
     connect(CmdClose, &QPushButton::clicked, &m_k.browsers, &BrowserStack::CmdClose_Click);
-    connect(TxtURL, &QLineEdit::returnPressed, &m_k, [this] { m_k.browsers.TxtURL_KeyDown(13, 0); });
+    connect(TxtURL, &QLineEdit::returnPressed, &m_k,
+            [this] { m_k.browsers.TxtURL_KeyDown(13, 0); });
     connect(CmdPlay, &QPushButton::clicked, &m_k.player, &Player::DoPlay);
     connect(CmdStop, &QPushButton::clicked, &m_k.player, &Player::CmdStop_Click);
     connect(CmdRecord, &QPushButton::clicked, &m_k.recorder, &Recorder::CmdRecord_Click);

@@ -23,8 +23,8 @@ QString QtDialogs::inputBox(QObject *parentObject, const QString &prompt, const 
 {
     QWidget *parent = qobject_cast<QWidget *>(parentObject);
     bool ok = false;
-    const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal,
-                                               defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? text : QString();
 }
 

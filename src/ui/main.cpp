@@ -1,8 +1,8 @@
 #include "app/Kestrel.h"
 #include "platform/ChromiumEnv.h"
-#include "ui/QtDialogs.h"
 #include "script/ScriptReader.h"
 #include "ui/FrmTestTrapEvents.h"
+#include "ui/QtDialogs.h"
 
 #include <QApplication>
 #include <QStringList>
