@@ -767,15 +767,6 @@
         return toArray(collect(tag, identity, typeof limit === 'number' ? limit : Infinity));
     }
 
-    // Whether el is one the search would accept for (tag, identity).
-    function accepts(el, tag, identity) {
-        try {
-            return tagOf(el) === tag && identityOf(el, tag) === wanted(tag, identity);
-        } catch (e) {
-            return false;
-        }
-    }
-
     // INPUT types that a recorded value names (the button's caption, the
     // radio's or box's value) rather than fills in.
     const SELF_NAMED = freeze(['submit', 'button', 'reset', 'image', 'radio', 'checkbox']);
@@ -911,7 +902,6 @@
     define('findLineElement', (tag, object, value, hint) => locate(
         tag, tag === 'IMG' || tag === 'A' || tag === 'SELECT' || tag === 'INPUT' ? object : value,
         value, hint));
-    define('matches', (h, tag, identity) => accepts(element(h), tag, identity));
 
     const agent = freeze({
         define: define,

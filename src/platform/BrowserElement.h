@@ -55,8 +55,7 @@ class AgentPage;
 // element. Functions registered by agent-core: "get", "set", "option",
 // "invoke" (what getMember/setMember/option/invoke call), "length" and "item"
 // (the document's all collection), "findElement", "findLineElement" (the
-// element of a recorded line's fields), "matches" (whether an
-// element is one the search accepts) and "ready". Example for another agent
+// element of a recorded line's fields) and "ready". Example for another agent
 // file:
 //   window.__kestrel.define('valueOf', function (h) {
 //       return window.__kestrel.get(window.__kestrel.element(h), 'Value');
