@@ -915,6 +915,9 @@
         matching: matching,
         unhighlight: unhighlight,
         withoutHighlights: withoutHighlights,
+        // The other agent files take their built-ins with these, at their
+        // own injection, before any script of the page runs.
+        builtins: freeze({ method: method, accessor: accessor, getter: getter }),
     });
     defineProperty(window, '__kestrel', {
         value: agent, writable: false, configurable: false, enumerable: false,

@@ -22,8 +22,7 @@
     }
 
     const apply = Reflect.apply;
-    const getPrototypeOf = Reflect.getPrototypeOf;
-    const ownDescriptor = Reflect.getOwnPropertyDescriptor;
+    const { method, accessor, getter } = k.builtins;
     const create = Object.create;
     const ErrorClass = Error;
     const StringClass = String;
@@ -34,23 +33,6 @@
     const floor = Math.floor;
     const InputEventClass = InputEvent;
     const EventClass = Event;
-
-    function accessor(proto, name) {
-        for (let p = proto; p !== null; p = getPrototypeOf(p)) {
-            const d = ownDescriptor(p, name);
-            if (d !== undefined)
-                return d;
-        }
-        return undefined;
-    }
-    function getter(proto, name) {
-        const g = accessor(proto, name).get;
-        return function (self) { return apply(g, self, []); };
-    }
-    function method(proto, name) {
-        const f = proto[name];
-        return function (self, ...args) { return apply(f, self, args); };
-    }
 
     // Native value accessors of the fields, by tag name.
     const fields = create(null);
