@@ -20,7 +20,6 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
       player(session, dialogs, log, browsers), recorder(session, dialogs, script, browsers),
       m_dialogs(dialogs)
 {
-    connect(&log, &PlaybackLog::textAppended, this, &Kestrel::appendLogText);
     connect(&log, &PlaybackLog::notice, this, &Kestrel::notice);
     connect(&script, &ScriptDocument::captionChanged, this, [this](const QString &caption) {
         if (m_view)
@@ -262,12 +261,6 @@ void Kestrel::mnuFolders_Click()
 {
     if (m_view)
         m_view->showFolders(false);
-}
-
-void Kestrel::appendLogText(const QString &text)
-{
-    if (m_view)
-        m_view->appendLog(text);
 }
 
 void Kestrel::endCommandLineRun()

@@ -83,9 +83,6 @@ public:
     // The program's own folder, where the button pictures are.
     static QString programDir();
 
-    // Appends to the text of the Playback Log window, creating it hidden.
-    void appendLogText(const QString &text);
-
     // Set once a command-line run has ended and the program is closing.
     bool commandLineRunEnded = false;
 

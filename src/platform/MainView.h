@@ -56,10 +56,9 @@ public:
     virtual void setCheckArmed(bool armed) = 0;
 
     // The windows that exist once beside the main window.
-    // The Playback Log: created hidden on first use; text is appended as it
-    // stands. showLog shows it (cleared first at the start of a run); front
+    // The Playback Log: created hidden on first use, it shows every entry of
+    // the log. showLog shows it (cleared first at the start of a run); front
     // brings it to the front with the focus, at the end of one.
-    virtual void appendLog(const QString &text) = 0;
     virtual void showLog(bool clear, bool front) = 0;
     virtual void closeLog() = 0;
     // The Default Folders dialog: modal at start-up, modeless from the menu.

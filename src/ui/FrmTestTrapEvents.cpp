@@ -84,6 +84,10 @@ FrmTestTrapEvents::FrmTestTrapEvents(Kestrel &k, QWidget *parent) : QMainWindow(
 {
     setObjectName(QStringLiteral("FrmTestTrapEvents"));
     setWindowTitle(QStringLiteral("Tarn Kestrel"));
+    // The Playback Log window shows every entry of the log, created on the
+    // first one.
+    connect(&k.log, &PlaybackLog::textAppended, this,
+            [this](const QString &text) { frmLog()->appendText(text); });
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
@@ -432,11 +436,6 @@ FrmFolders *FrmTestTrapEvents::frmFolders()
     if (!m_frmFolders)
         m_frmFolders = new FrmFolders(m_k);
     return m_frmFolders;
-}
-
-void FrmTestTrapEvents::appendLog(const QString &text)
-{
-    frmLog()->appendText(text);
 }
 
 void FrmTestTrapEvents::showLog(bool clear, bool front)

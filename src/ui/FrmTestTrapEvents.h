@@ -52,7 +52,6 @@ public:
     void fitBrowser() override;
     void fitFrame() override;
     void setCheckArmed(bool armed) override;
-    void appendLog(const QString &text) override;
     void showLog(bool clear, bool front) override;
     void closeLog() override;
     void showFolders(bool modal) override;
