@@ -4,6 +4,7 @@
 #include "settings/Settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QEventLoop>
 #include <QTimer>
 #include <QSettings>
@@ -33,6 +34,20 @@ void TestFolders::writeSettings(const QString &gFile) const
     g.gDftLogDir = logs();
     if (!SaveSettings(g))
         qFatal("the test settings could not be stored in %s", qPrintable(config()));
+}
+
+QString readText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void TestFolders::writeProgramSettings() const
+{
+    QSettings ini(programSettings(), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("globals/gDftDir"), scripts());
+    ini.setValue(QStringLiteral("globals/gDftImgDir"), images());
+    ini.setValue(QStringLiteral("globals/gDftLogDir"), logs());
 }
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)

@@ -1,13 +1,25 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
 
+class QWebEnginePage;
+
+// Only the suites that link the engine have these three.
 // Sets the browser environment for a test executable; call from initMain().
-// Only the suites that link the engine have it.
 void initTestEnvironment();
+// The result of a script in the page; onTimeout when it gave none in 10 s.
+QVariant runJs(QWebEnginePage *page, const QString &code, const QVariant &onTimeout = {});
+// The centre of an element in the view, from a script expression naming it;
+// (-1, -1) when the page has no such element.
+QPoint centreOf(QWebEnginePage *page, const QString &element);
+
+// The text of a file; empty when it cannot be read.
+QString readText(const QString &path);
 
 // Runs the event loop until condition() holds or timeoutMs pass; true when it
 // holds. Unlike QTest::qWait and the QTRY macros it never sleeps between
@@ -28,6 +40,10 @@ public:
     QString logs() const { return root() + QStringLiteral("/logs"); }
     // Stores the three folders (and gFile) in the settings file.
     void writeSettings(const QString &gFile = QString()) const;
+    // The program's own settings file (which a run of it reads, not this
+    // test's): its path, the three folders written to it.
+    QString programSettings() const { return config() + QStringLiteral("/kestrel/kestrel.ini"); }
+    void writeProgramSettings() const;
 
 private:
     QTemporaryDir m_dir;
