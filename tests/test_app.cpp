@@ -38,7 +38,6 @@ private slots:
     void firstStartAsksForFoldersUntilSaved();
     void startupStateAndLayout();
     void exitStoresCloseBoxDoesNot();
-    void keepsMaximized();
     void commandLineOutcomes();
     void unattendedRunsKeepToThemselves();
 };
@@ -184,6 +183,14 @@ void TestApp::startupStateAndLayout()
     QCOMPARE(win.FrmAutomation->height(), outer.height() - fpos.y() - 1);
     QCOMPARE(k.browsers.wbMyBrowser.size(), 1);
     QCOMPARE(k.browsers.wbMyBrowser[0]->parentWidget(), win.wbMyBrowser);
+
+    // The window stays maximized, the browser fitted to it.
+    win.showNormal();
+    QTRY_VERIFY(win.isMaximized());
+    win.showMinimized();
+    QTRY_VERIFY(win.isMaximized());
+    QVERIFY(!(win.windowState() & Qt::WindowMinimized));
+    QTRY_COMPARE(win.wbMyBrowser->width(), win.frameGeometry().width() - bpos.x() - 1);
 }
 
 void TestApp::exitStoresCloseBoxDoesNot()
@@ -240,25 +247,6 @@ void TestApp::exitStoresCloseBoxDoesNot()
         QVERIFY(!dlg->isVisible());
     }
     QVERIFY(d.unexpected.isEmpty());
-}
-
-void TestApp::keepsMaximized()
-{
-    TestFolders f;
-    f.writeSettings();
-    ScriptedDialogs d;
-    Kestrel k(d);
-    FrmTestTrapEvents win(k);
-    QVERIFY(k.Form_Load());
-    QTRY_VERIFY(win.isMaximized());
-    win.showNormal();
-    QTRY_VERIFY(win.isMaximized());
-    win.showMinimized();
-    QTRY_VERIFY(win.isMaximized());
-    QVERIFY(!(win.windowState() & Qt::WindowMinimized));
-    const QRect outer = win.frameGeometry();
-    const QPoint bpos = win.wbMyBrowser->mapTo(&win, QPoint(0, 0));
-    QTRY_COMPARE(win.wbMyBrowser->width(), outer.width() - bpos.x() - 1);
 }
 
 void TestApp::commandLineOutcomes()
@@ -323,12 +311,8 @@ void TestApp::commandLineOutcomes()
 void TestApp::unattendedRunsKeepToThemselves()
 {
     TestFolders f;
-    // The program's settings, not this test's.
-    QSettings s(f.config() + QStringLiteral("/kestrel/kestrel.ini"), QSettings::IniFormat);
-    s.setValue(QStringLiteral("globals/gDftDir"), f.scripts());
-    s.setValue(QStringLiteral("globals/gDftImgDir"), f.images());
-    s.setValue(QStringLiteral("globals/gDftLogDir"), f.logs());
-    s.sync();
+    f.writeProgramSettings();
+    QSettings s(f.programSettings(), QSettings::IniFormat);
     // The interactive program's working copy: an unattended run leaves it be.
     const QString shared = f.temp() + QStringLiteral("/tarn_a_s.csv");
     {
@@ -391,9 +375,7 @@ void TestApp::unattendedRunsKeepToThemselves()
     // Nothing left behind in the temporary folder; the shared copy untouched.
     QCOMPARE(QDir(processTemp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
-    QFile sharedCopy(shared);
-    QVERIFY(sharedCopy.open(QIODevice::ReadOnly));
-    QVERIFY(sharedCopy.readAll().contains("Back"));
+    QVERIFY(readText(shared).contains(QLatin1String("Back")));
 
     // What the window would show goes to the error output too, once per
     // kind; the verdict stays the script's.
