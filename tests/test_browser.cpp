@@ -51,7 +51,10 @@ private slots:
 
 private:
     bool load(BrowserElement &b, const QString &path);
-    QVariant js(BrowserElement &b, const QString &script);
+    QVariant js(BrowserElement &b, const QString &script)
+    {
+        return runJs(b.page(), script, QStringLiteral("TIMEOUT"));
+    }
     int byId(const char *id) { return js(*m_b, QStringLiteral("window.__kestrel.handle("
                                                               "document.getElementById('%1'))")
                                                    .arg(QLatin1String(id)))
@@ -90,16 +93,6 @@ bool TestBrowser::load(BrowserElement &b, const QString &path)
     if (!b.Busy())
         return false;
     return waitUntil([&] { return !b.Busy(); });
-}
-
-QVariant TestBrowser::js(BrowserElement &b, const QString &script)
-{
-    QVariant result;
-    bool done = false;
-    b.page()->runJavaScript(script, [&](const QVariant &v) { result = v; done = true; });
-    if (!waitUntil([&] { return done; }, 10000))
-        return QStringLiteral("TIMEOUT");
-    return result;
 }
 
 void TestBrowser::membersOfEachTag()

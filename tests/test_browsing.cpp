@@ -48,13 +48,13 @@ private slots:
 
 private:
     QString url(const QString &path) const { return m_server->url(path).toString(); }
-    QString lines() const;
+    QString lines() const { return readText(m_k->session.g.gTempFile); }
     static QString line(const QString &object, const QString &value = QString())
     {
         return fileForm({QStringLiteral("Special"), object, QString(), QString(), value, QString()});
     }
     void click(int element, const char *tag, const char *identity);
-    QVariant js(const QString &code);
+    QVariant js(const QString &code) { return runJs(m_k->browser()->page(), code); }
     // A real mouse click on the element with that id.
     bool press(const QString &id);
 
@@ -103,13 +103,6 @@ void TestBrowsing::init()
     m_k->session.g.gMode = Mode::Idle;
 }
 
-QString TestBrowsing::lines() const
-{
-    QFile f(m_k->session.g.gTempFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(f.readAll());
-}
 
 void TestBrowsing::click(int element, const char *tag, const char *identity)
 {
@@ -120,26 +113,13 @@ void TestBrowsing::click(int element, const char *tag, const char *identity)
     QVERIFY(b->invoke(found.value.toInt(), QStringLiteral("Click")).ok);
 }
 
-QVariant TestBrowsing::js(const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    m_k->browser()->page()->runJavaScript(code, [&](const QVariant &v) { result = v, done = true; });
-    waitUntil([&] { return done; }, 10000);
-    return result;
-}
 
 bool TestBrowsing::press(const QString &id)
 {
-    const QVariantList xy = js(QStringLiteral("(function () { const r = document.getElementById("
-                                              "'%1').getBoundingClientRect();"
-                                              " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
-                                   .arg(id))
-                                .toList();
+    const QPoint p = centreOf(m_k->browser()->page(), QStringLiteral("document.getElementById('%1')").arg(id));
     QWidget *input = m_k->browser()->focusProxy();
-    if (!input || xy.size() != 2)
+    if (!input || p == QPoint(-1, -1))
         return false;
-    const QPoint p(xy[0].toInt(), xy[1].toInt());
     QTest::mouseMove(input, QPoint(-5, -5));
     QTest::mouseMove(input, p);
     QTest::mouseClick(input, Qt::LeftButton, {}, p);
@@ -382,12 +362,7 @@ void TestBrowsing::popupsStackAndClose()
 void TestBrowsing::pageDialogsThroughDialogs()
 {
     auto run = [this] {
-        QVariant result;
-        m_k->browser()->page()->runJavaScript(QStringLiteral("run()"),
-                                              [&result](const QVariant &v) { result = v; });
-        if (!waitUntil([&] { return result.isValid(); }, 10000))
-            return QStringLiteral("TIMEOUT");
-        return result.toString();
+        return runJs(m_k->browser()->page(), QStringLiteral("run()"), QStringLiteral("TIMEOUT")).toString();
     };
     m_win->chkSilent->setChecked(false);
     m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
