@@ -38,11 +38,6 @@ ScriptLine check(const QString &object, const QString &tag, const QString &value
 {
     return {u"Check"_qs, object, tag, u"check"_qs, value, value2};
 }
-QString readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 void writeLines(const QString &path, const QVector<ScriptLine> &lines)
 {
     QFile file(path);
@@ -92,16 +87,7 @@ struct Run
     {
         return QDir(f.images()).entryList({pattern}, QDir::Files, QDir::Name);
     }
-    QVariant js(const QString &code)
-    {
-        QVariant result;
-        bool done = false;
-        k.browser()->page()->runJavaScript(code,
-                                           [&](const QVariant &v) { result = v, done = true; });
-        for (int i = 0; i < 2000 && !done; ++i)
-            QTest::qWait(5);
-        return result;
-    }
+    QVariant js(const QString &code) { return runJs(k.browser()->page(), code); }
     QString events() { return js(u"window.events ? window.events.join('|') : ''"_qs).toString(); }
     // act runs once text is in the log window, inside the step's nested wait
     // as a person's click would.
@@ -134,15 +120,13 @@ public:
     }
 
 private slots:
-    void threeStepScriptPasses();
+    void passingRunsAndWhatReachesThePage();
     void failuresEndTheRunWithAScreenShot();
     void checksFindAndHighlight();
     void checkedFieldContent();
-    void valuesClicksAndKeysReachThePage();
     void replayActsOnTheRecordedElement();
     void navigationAndPopupSteps();
-    void manualStepPausesAndResumes();
-    void snapshotNames();
+    void manualStepPausesAndResumesAndSnapshots();
     void playAndStopDuringARun();
     void workingCopyMissingOrEmpty();
     void pageThatNeverFinishesLoading();
@@ -151,7 +135,7 @@ private slots:
     void stepsWaitForThePageToRender();
 };
 
-void TestPlayer::threeStepScriptPasses()
+void TestPlayer::passingRunsAndWhatReachesThePage()
 {
     Run s;
     QVERIFY(s.start());
@@ -171,11 +155,40 @@ void TestPlayer::threeStepScriptPasses()
         u"Step: 3, =>passed\r\n"_qs,
         u"Step: 3, =>"_qs + kComplete};
     QCOMPARE(s.log(), entries.join(QString()).replace(u"\r\n"_qs, u"\n"_qs));
-    QCOMPARE(readAll(s.k.session.g.gLogFile), entries.join(u"\r\n"_qs) + u"\r\n"_qs);
+    QCOMPARE(readText(s.k.session.g.gLogFile), entries.join(u"\r\n"_qs) + u"\r\n"_qs);
     QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QVERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
     QVERIFY(s.images(u"*"_qs).isEmpty());
+
+    // Values, list choices and clicks reach the page as a person's would.
+    s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
+            web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs, u"UK:United Kingdom"_qs),
+            web(u"covered"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Covered"_qs),
+            web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+    // The field's value tracker saw a change; the covered button got its own
+    // click, the one far down a trusted click after scrolling.
+    QCOMPARE(s.events(),
+             u"q input widgets false|q change widgets|country UK|"
+             "covered clicked|covered trusted false|far clicked true"_qs);
+
+    // A recorded mouse press clicks what is at that screen position (15
+    // twips per pixel on the test screen); Enter in a field submits its form.
+    s.js(u"window.scrollTo(0, 0)"_qs);
+    const QPoint spot = centreOf(s.k.browser()->page(), u"document.getElementById('spot')"_qs);
+    QVERIFY(spot != QPoint(-1, -1));
+    const QPoint screen = s.k.browser()->mapToGlobal(spot);
+    s.play(
+        {s.open(),
+         special(u"mousedown"_qs, u" %1"_qs.arg(screen.x() * 15), u" %1"_qs.arg(screen.y() * 15)),
+         check(u"seen"_qs, u"P"_qs, u"spot true"_qs),
+         web(u"term"_qs, u"INPUT"_qs, u"ENTER"_qs, u"kestrel"_qs)});
+    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+    QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("result.html?term=kestrel"_L1));
+    QCOMPARE(QCursor::pos(), screen);
 }
 
 void TestPlayer::failuresEndTheRunWithAScreenShot()
@@ -201,7 +214,7 @@ void TestPlayer::failuresEndTheRunWithAScreenShot()
     QCOMPARE(shots.size(), 3);
     const QString shot = s.f.images() + u'/' + shots[2];
     QVERIFY(!QImage(shot).isNull());
-    const QString log = readAll(s.k.session.g.gLogFile);
+    const QString log = readText(s.k.session.g.gLogFile);
     QVERIFY2(log.endsWith(u"Step: 2, =>failed - cannot find object\r\n\r\n"
                           "Step: 2, =>!!!!! - FAILURE - screen shot "_qs
                           + shot + u" saved !!!!!!\r\n\r\n"_qs),
@@ -256,15 +269,11 @@ void TestPlayer::checksFindAndHighlight()
             check({}, u"DIV"_qs, u"<button>Same</button>"_qs)}); // a host, as recorded before
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
     QVERIFY2(s.logEnds(u"Step: 6, =>passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
-    const struct
-    {
-        ScriptLine line;
-    } failing[] = {{check(u"who"_qs, u"INPUT"_qs, u"WRONG NAME"_qs)},
-                   {check(u"size"_qs, u"SELECT"_qs, u"2"_qs, u"L:L"_qs)},
-                   {check(u"secret"_qs, u"INPUT"_qs, u"hidden"_qs)},
-                   {check(u"x"_qs, u"P"_qs, u"Hello World"_qs)}};
-    for (const auto &f : failing) {
-        s.play({s.open(u"many.html"_qs), f.line, special({})});
+    for (const ScriptLine &failing : {check(u"who"_qs, u"INPUT"_qs, u"WRONG NAME"_qs),
+                                      check(u"size"_qs, u"SELECT"_qs, u"2"_qs, u"L:L"_qs),
+                                      check(u"secret"_qs, u"INPUT"_qs, u"hidden"_qs),
+                                      check(u"x"_qs, u"P"_qs, u"Hello World"_qs)}) {
+        s.play({s.open(u"many.html"_qs), failing, special({})});
         QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
         QVERIFY2(s.log().contains("Step: 2, =>failed\n"_L1), qPrintable(s.log()));
     }
@@ -340,41 +349,6 @@ void TestPlayer::replayActsOnTheRecordedElement()
     QCOMPARE(s.log().count("elements match"_L1), 2);
 }
 
-void TestPlayer::valuesClicksAndKeysReachThePage()
-{
-    Run s;
-    QVERIFY(s.start());
-    s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
-            web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs, u"UK:United Kingdom"_qs),
-            web(u"covered"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Covered"_qs),
-            web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
-    // The field's value tracker saw a change; the covered button got its own
-    // click, the one far down a trusted click after scrolling.
-    QCOMPARE(s.events(),
-             u"q input widgets false|q change widgets|country UK|"
-             "covered clicked|covered trusted false|far clicked true"_qs);
-
-    // A recorded mouse press clicks what is at that screen position (15
-    // twips per pixel on the test screen); Enter in a field submits its form.
-    const QVariantList r = s.js(u"(() => { window.scrollTo(0, 0); const r = document"
-                                ".getElementById('spot').getBoundingClientRect();"
-                                " return [r.left + r.width / 2, r.top + r.height / 2]; })()"_qs)
-                               .toList();
-    QCOMPARE(r.size(), 2);
-    const QPoint screen = s.k.browser()->mapToGlobal(QPoint(r[0].toInt(), r[1].toInt()));
-    s.play(
-        {s.open(),
-         special(u"mousedown"_qs, u" %1"_qs.arg(screen.x() * 15), u" %1"_qs.arg(screen.y() * 15)),
-         check(u"seen"_qs, u"P"_qs, u"spot true"_qs),
-         web(u"term"_qs, u"INPUT"_qs, u"ENTER"_qs, u"kestrel"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
-    QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("result.html?term=kestrel"_L1));
-    QCOMPARE(QCursor::pos(), screen);
-}
-
 void TestPlayer::navigationAndPopupSteps()
 {
     Run s;
@@ -413,7 +387,7 @@ void TestPlayer::navigationAndPopupSteps()
     QVERIFY(!s.log().contains("Step: 3, =>passed"_L1));
 }
 
-void TestPlayer::manualStepPausesAndResumes()
+void TestPlayer::manualStepPausesAndResumesAndSnapshots()
 {
     Run s;
     QVERIFY(s.start());
@@ -452,12 +426,9 @@ void TestPlayer::manualStepPausesAndResumes()
     QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
     QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
-}
 
-void TestPlayer::snapshotNames()
-{
-    Run s;
-    QVERIFY(s.start());
+    // Snapshot names: the step number stands in for none; a name that would
+    // leave the folder or is no file name is not saved, and the run goes on.
     QDir(s.f.images()).removeRecursively(); // made again
     const QString snap = u"Snapshot"_qs;
     s.play({special(snap, u"login page"_qs), special(u"snapshot"_qs),
@@ -564,7 +535,7 @@ void TestPlayer::workingCopyMissingOrEmpty()
     s.k.player.DoPlay(); // the same unsaved script again: the same log
     s.k.player.CmdStop_Click();
     s.k.log.WriteLog(1, u"second\r\n"_qs);
-    QCOMPARE(readAll(untitled), u"Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"_qs);
+    QCOMPARE(readText(untitled), u"Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"_qs);
     // After New, a new log, even in the same second.
     s.win.mnuFileNew->trigger();
     s.k.player.DoPlay();
@@ -572,7 +543,7 @@ void TestPlayer::workingCopyMissingOrEmpty()
     s.k.log.WriteLog(1, u"third\r\n"_qs);
     ScriptClock::now = [] { return QDateTime::currentDateTime(); };
     QCOMPARE(s.k.session.g.gLogFile, s.f.logs() + u"/untitled_2005-12-09-143005_2.log"_qs);
-    QCOMPARE(readAll(s.k.session.g.gLogFile), u"Step: 1, =>third\r\n\r\n"_qs);
+    QCOMPARE(readText(s.k.session.g.gLogFile), u"Step: 1, =>third\r\n\r\n"_qs);
 }
 
 void TestPlayer::pageThatNeverFinishesLoading()
@@ -625,7 +596,7 @@ void TestPlayer::pageThatNeverFinishesLoading()
 void TestPlayer::commandLineRun()
 {
     Run s; // the folders, the page server and the script writer
-    const QString ini = s.f.config() + u"/kestrel/kestrel.ini"_qs; // the program's, not this test's
+    const QString ini = s.f.programSettings();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name)); // no display at all, as on a build server
@@ -641,18 +612,13 @@ void TestPlayer::commandLineRun()
     };
     const auto logOf = [&](const QString &prefix) {
         const QStringList logs = QDir(s.f.logs()).entryList({prefix + u"_*.log"_qs});
-        return logs.size() == 1 ? readAll(s.f.logs() + u'/' + logs[0]) : QString();
+        return logs.size() == 1 ? readText(s.f.logs() + u'/' + logs[0]) : QString();
     };
 
     // Without the three folders nobody could answer the folder dialog.
     QCOMPARE(run({s.open()}, u"nofolders.csv"_qs), 3);
-    {
-        QSettings settings(ini, QSettings::IniFormat);
-        settings.setValue(u"globals/gFile"_qs, u"/kept.csv"_qs);
-        settings.setValue(u"globals/gDftDir"_qs, s.f.scripts());
-        settings.setValue(u"globals/gDftImgDir"_qs, s.f.images());
-        settings.setValue(u"globals/gDftLogDir"_qs, s.f.logs());
-    }
+    s.f.writeProgramSettings();
+    QSettings(ini, QSettings::IniFormat).setValue(u"globals/gFile"_qs, u"/kept.csv"_qs);
     // A run whose private working copy cannot be made is reported, not
     // waited on nor played.
     const QProcessEnvironment before = env;
@@ -695,11 +661,8 @@ void TestPlayer::recordedSessionPlaysBack()
     // As a tester clicks: onto the element from outside the page, once its
     // recording highlight shows (the border moves what follows it).
     const auto click = [&](const QString &id) {
-        const QString rect = u"document.getElementById('%1').getBoundingClientRect()"_qs.arg(id);
         const auto centre = [&] {
-            const QVariantList r
-                = s.js(u"[%1.left + %1.width / 2, %1.top + %1.height / 2]"_qs.arg(rect)).toList();
-            return r.size() == 2 ? QPoint(r[0].toInt(), r[1].toInt()) : QPoint();
+            return centreOf(s.k.browser()->page(), u"document.getElementById('%1')"_qs.arg(id));
         };
         QTest::mouseMove(input(), QPoint(-5, -5));
         QTest::mouseMove(input(), centre());
@@ -727,12 +690,12 @@ void TestPlayer::recordedSessionPlaysBack()
     }));
     s.win.CmdCheck->click();
     click(u"total"_qs);
-    QVERIFY(waitUntil([&] { return readAll(s.k.session.g.gTempFile).contains("\"Check\""_L1); }));
+    QVERIFY(waitUntil([&] { return readText(s.k.session.g.gTempFile).contains("\"Check\""_L1); }));
     s.win.CmdStop->click();
     const QString saved = s.f.scripts() + u"/recorded.csv"_qs;
     s.d.expect(u"save"_qs, saved);
     s.win.mnuSaveAs->trigger();
-    const QString script = readAll(saved);
+    const QString script = readText(saved);
     QVERIFY2(script.contains(R"("Web","qty","INPUT","onfocusout","4","")"_L1)
                  && script.endsWith("\"TD\",\"check\",\"50.00\",\"\"\r\n"_L1),
              qPrintable(script));
