@@ -72,36 +72,26 @@ private:
     {
         return waitUntil([&] { return b()->LocationURL().endsWith(page) && !b()->Busy(); });
     }
+    // The page loaded, then Record pressed.
+    void recordOn(const QString &page)
+    {
+        open(page);
+        QVERIFY(shows(QLatin1Char('/') + page));
+        k().recorder.CmdRecord_Click();
+    }
     bool recording() { return k().session.g.gMode == Mode::Record || k().session.g.gMode == Mode::Check; }
-    QVariant js(const QString &code);
-    QPoint center(const QString &element);
+    QVariant js(const QString &code) { return runJs(b()->page(), code); }
+    QPoint center(const QString &element) { return centreOf(b()->page(), element); }
     void click(const QString &element, bool press = true);
     void hover(const QString &element) { click(element, false); }
     void chooseInList(double fraction);
-    void settle(int clicks);
+    void settle(int events, const QString &counter = QStringLiteral("clicks"));
     bool expect(const QStringList &lines);
 
     HttpServer m_server;
     std::unique_ptr<Run> m_s;
     QString m_expected;
 };
-
-QVariant TestRecorder::js(const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    b()->page()->runJavaScript(code, [&](const QVariant &v) { result = v, done = true; });
-    waitUntil([&] { return done; }, 10000);
-    return result;
-}
-
-QPoint TestRecorder::center(const QString &element)
-{
-    const QVariantList xy = js(QStringLiteral("(function () { const r = (%1).getBoundingClientRect();"
-                                              " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
-                                   .arg(element)).toList();
-    return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint(-1, -1);
-}
 
 // The pointer comes from outside the page onto the element; while recording,
 // until its highlight shows (its border moves what follows it).
@@ -137,11 +127,11 @@ void TestRecorder::chooseInList(double fraction)
     QVERIFY(!QApplication::activePopupWidget());
 }
 
-// Until the page has dispatched `clicks` clicks and every report it made by
-// then is handled.
-void TestRecorder::settle(int clicks)
+// Until the page's counter (of clicks, unless named) reaches `events` and
+// every report the page made by then is handled.
+void TestRecorder::settle(int events, const QString &counter)
 {
-    QVERIFY(waitUntil([&] { return js(QStringLiteral("clicks")).toInt() == clicks; }));
+    QVERIFY(waitUntil([&] { return js(counter).toInt() == events; }));
     const QJsonObject sent = b()->callAgent(QStringLiteral("recorderPosted")).value.toObject();
     QVERIFY(waitUntil([&] {
         return k().recorder.pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
@@ -153,10 +143,8 @@ bool TestRecorder::expect(const QStringList &lines)
 {
     for (const QString &l : lines)
         m_expected += l + QStringLiteral("\r\n");
-    QFile f(k().session.g.gTempFile);
-    const auto script = [&] { return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString(); };
     QString got;
-    if (waitUntil([&] { got = script(); f.close(); return got == m_expected; }, 10000))
+    if (waitUntil([&] { got = readText(k().session.g.gTempFile); return got == m_expected; }, 10000))
         return true;
     qWarning().noquote() << "got:\n" << got << "\nwanted:\n" << m_expected;
     return false;
@@ -223,9 +211,7 @@ void TestRecorder::recordsASession()
     const QString saved = m_s->f.scripts() + QStringLiteral("/session.csv");
     m_s->d.expect(QStringLiteral("save"), saved);
     m_s->win.mnuSaveAs->trigger();
-    QFile file(saved);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()), m_expected);
+    QCOMPARE(readText(saved), m_expected);
 }
 
 void TestRecorder::instrumentationAndModes()
@@ -308,18 +294,11 @@ void TestRecorder::keysChecksAndHighlight()
     // it is handled: F5 (116) writes nothing, keypad 9 (105) the REFRESH line.
     js(QStringLiteral("window.keysSeen = 0;"
                       " document.addEventListener('keydown', () => ++keysSeen, true)"));
-    const auto keyHandled = [&](int keys) {
-        QVERIFY(waitUntil([&] { return js(QStringLiteral("keysSeen")).toInt() == keys; }));
-        const QJsonObject sent = b()->callAgent(QStringLiteral("recorderPosted")).value.toObject();
-        QVERIFY(waitUntil([&] {
-            return k().recorder.pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
-        }));
-    };
     QTest::keyClick(input(), Qt::Key_F5);
-    keyHandled(1);
+    settle(1, QStringLiteral("keysSeen"));
     QVERIFY(expect({}));
     QTest::keyClick(input(), Qt::Key_9, Qt::KeypadModifier);
-    keyHandled(2);
+    settle(2, QStringLiteral("keysSeen"));
     QVERIFY(expect({R"("Special","","","REFRESH","","")"}));
     QTest::keyClick(input(), Qt::Key_Tab);
     QVERIFY(expect({R"("Web","q","INPUT","onfocusout","ab9","")"}));
@@ -528,9 +507,7 @@ void TestRecorder::mousePressesAndAltKey()
 // recorded; the page's background is no step unless the page handles it.
 void TestRecorder::sharedIdentitiesListsAndBackground()
 {
-    open(QStringLiteral("shared.html"));
-    QVERIFY(shows(QStringLiteral("/shared.html")));
-    k().recorder.CmdRecord_Click();
+    recordOn(QStringLiteral("shared.html"));
     const QString inputs = QStringLiteral("document.querySelectorAll('p input')");
     click(inputs + QStringLiteral("[1]"));
     QTest::keyClicks(input(), QStringLiteral("b"));
@@ -674,9 +651,7 @@ void TestRecorder::enterRecordsWhatReplays()
 // told so once.
 void TestRecorder::shadowRoots()
 {
-    open(QStringLiteral("shadow.html"));
-    QVERIFY(shows(QStringLiteral("/shadow.html")));
-    k().recorder.CmdRecord_Click();
+    recordOn(QStringLiteral("shadow.html"));
     const QString root = Q("form") + QStringLiteral(".shadowRoot");
     click(root + QStringLiteral(".querySelector('[name=email]')"));
     QTest::keyClicks(input(), QStringLiteral("a@b"));
@@ -701,9 +676,7 @@ void TestRecorder::shadowRoots()
 // token it could forge a report with, and changes no line.
 void TestRecorder::tamperedBuiltIns()
 {
-    open(QStringLiteral("tamper.html"));
-    QVERIFY(shows(QStringLiteral("/tamper.html")));
-    k().recorder.CmdRecord_Click();
+    recordOn(QStringLiteral("tamper.html"));
     click(Q("a2"));
     QTest::keyClicks(input(), QStringLiteral("x"));
     QTest::keyClick(input(), Qt::Key_Tab);
