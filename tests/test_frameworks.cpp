@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
 
 #include <memory>
@@ -60,44 +59,28 @@ private:
     {
         return m_server.url(u"/frameworks/"_s + name).toString();
     }
-    QVariant js(const QString &code);
+    QVariant js(const QString &code) { return runJs(b()->page(), code); }
     bool exists(const QString &element);
-    QPoint center(const QString &element);
+    QPoint center(const QString &element) { return centreOf(b()->page(), element); }
     void click(const QString &element);
     void record(const QString &app);
     void checkAndStop(const QString &element);
-    QString saveAs(const QString &name);
-    QString workingCopy() const;
+    QString workingCopy() const { return readText(m_s->k.session.g.gTempFile); }
     // Plays script unattended in the program; its exit status, and its log.
     int playUnattended(const QString &script, QString *log);
-    void replayPassesAndFailsOnChange(const QString &script, const QString &expected,
-                                      const QString &changed);
+    void saveAndReplay(const QString &name, const QStringList &wanted, const QString &expected,
+                       const QString &changed);
 
     HttpServer m_server;
     std::unique_ptr<Run> m_s;
 };
 
-QVariant TestFrameworks::js(const QString &code)
-{
-    QVariant result;
-    bool done = false;
-    b()->page()->runJavaScript(code, [&](const QVariant &v) { result = v, done = true; });
-    waitUntil([&] { return done; }, 10000);
-    return result;
-}
 
 bool TestFrameworks::exists(const QString &element)
 {
     return waitUntil([&] { return js(u"!!(%1)"_s.arg(element)).toBool(); });
 }
 
-QPoint TestFrameworks::center(const QString &element)
-{
-    const QVariantList xy = js(u"(function () { const r = (%1).getBoundingClientRect();"
-                               " return [r.left + r.width / 2, r.top + r.height / 2]; })()"_s
-                                   .arg(element)).toList();
-    return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint(-1, -1);
-}
 
 // As a tester clicks: onto the element from outside the page. While
 // recording, the element under the pointer is outlined, which moves what
@@ -134,29 +117,9 @@ void TestFrameworks::checkAndStop(const QString &element)
     m_s->win.CmdStop->click();
 }
 
-QString TestFrameworks::workingCopy() const
-{
-    QFile f(m_s->k.session.g.gTempFile);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-QString TestFrameworks::saveAs(const QString &name)
-{
-    const QString path = m_s->f.scripts() + u'/' + name;
-    m_s->d.expect(u"save"_s, path);
-    m_s->win.mnuSaveAs->trigger();
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? path : QString();
-}
-
 int TestFrameworks::playUnattended(const QString &script, QString *log)
 {
-    // The program's own settings, in this test's folders.
-    QSettings ini(m_s->f.config() + u"/kestrel/kestrel.ini"_s, QSettings::IniFormat);
-    ini.setValue(u"globals/gDftDir"_s, m_s->f.scripts());
-    ini.setValue(u"globals/gDftImgDir"_s, m_s->f.images());
-    ini.setValue(u"globals/gDftLogDir"_s, m_s->f.logs());
-    ini.sync();
+    m_s->f.writeProgramSettings();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Steps come quickly; what the app renders late is waited for, what is
     // wrong fails after two seconds.
@@ -174,11 +137,8 @@ int TestFrameworks::playUnattended(const QString &script, QString *log)
     const QString base = QFileInfo(script).completeBaseName();
     const QStringList logs = QDir(m_s->f.logs()).entryList({base + u"_*.log"_s}, QDir::Files);
     log->clear();
-    if (logs.size() == 1) {
-        QFile f(m_s->f.logs() + u'/' + logs[0]);
-        if (f.open(QIODevice::ReadOnly))
-            *log = QString::fromUtf8(f.readAll());
-    }
+    if (logs.size() == 1)
+        *log = readText(m_s->f.logs() + u'/' + logs[0]);
     if (p.exitStatus() != QProcess::NormalExit)
         return -1;
     if (p.exitCode() != 0)
@@ -186,21 +146,26 @@ int TestFrameworks::playUnattended(const QString &script, QString *log)
     return p.exitCode();
 }
 
-// The recorded script passes as it is; with the check's expectation changed,
-// the run fails at that check.
-void TestFrameworks::replayPassesAndFailsOnChange(const QString &script, const QString &expected,
-                                                  const QString &changed)
+// The recording, saved as name, holds the wanted lines; it passes as it is,
+// and with the check's expectation changed the run fails at that check.
+void TestFrameworks::saveAndReplay(const QString &name, const QStringList &wanted,
+                                   const QString &expected, const QString &changed)
 {
+    const QString script = m_s->f.scripts() + u'/' + name;
+    m_s->d.expect(u"save"_s, script);
+    m_s->win.mnuSaveAs->trigger();
+    QVERIFY(QFile::exists(script));
+    const QString lines = workingCopy();
+    for (const QString &line : wanted)
+        QVERIFY2(lines.contains(line), qPrintable(lines));
+
     QString log;
     QCOMPARE(playUnattended(script, &log), 0);
     QVERIFY2(log.contains(" **** TEST COMPLETE - PASSED ****"_L1), qPrintable(log));
-
-    QFile in(script);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QString text = QString::fromUtf8(in.readAll());
+    QString text = readText(script);
     QVERIFY(text.contains(expected));
     text.replace(expected, changed);
-    const QString wrong = QFileInfo(script).path() + u"/wrong-"_s + QFileInfo(script).fileName();
+    const QString wrong = m_s->f.scripts() + u"/wrong-"_s + name;
     QFile out(wrong);
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(text.toUtf8());
@@ -228,15 +193,11 @@ void TestFrameworks::reactRoutingAndControlledInput()
     click(BY_ID("add"));
     QVERIFY(waitUntil([&] { return js(BY_ID("count") + u".textContent"_s) == "2 items"_L1; }));
     checkAndStop(BY_ID("count"));
-    const QString script = saveAs(u"react.csv"_s);
-    QVERIFY(!script.isEmpty());
-    const QString lines = workingCopy();
-    for (const char *wanted :
-         {R"("Web","Shopping list","A","onclick",)", R"("Web","item","INPUT","onfocusout","ap",)",
-          R"("Web","onclick","LI","onclick","apricot",)", R"("Web","item","INPUT","onfocusout","milk",)",
-          R"("Check","onclick","P","check","2 items",)"})
-        QVERIFY2(lines.contains(QLatin1String(wanted)), qPrintable(lines));
-    replayPassesAndFailsOnChange(script, u"\"2 items\""_s, u"\"3 items\""_s);
+    saveAndReplay(u"react.csv"_s,
+                  {R"("Web","Shopping list","A","onclick",)", R"("Web","item","INPUT","onfocusout","ap",)",
+                   R"("Web","onclick","LI","onclick","apricot",)", R"("Web","item","INPUT","onfocusout","milk",)",
+                   R"("Check","onclick","P","check","2 items",)"},
+                  u"\"2 items\""_s, u"\"3 items\""_s);
 }
 
 // Fields bound with v-model, a field that exists only while a box is
@@ -254,16 +215,12 @@ void TestFrameworks::vueBindingsAndViews()
         return js(BY_ID("result") + u"?.textContent"_s) == "Order for Ann, gift wrapped: red paper"_L1;
     }));
     checkAndStop(BY_ID("result"));
-    const QString script = saveAs(u"vue.csv"_s);
-    QVERIFY(!script.isEmpty());
-    const QString lines = workingCopy();
-    for (const char *wanted :
-         {R"("Web","name","INPUT","onfocusout","Ann",)", R"("Web","wrap","INPUT","onclick",)",
-          R"("Web","note","INPUT","onfocusout","red paper",)",
-          R"("Web","","BUTTON","onclick","Summary",)",
-          R"("Check","onclick","P","check","Order for Ann, gift wrapped: red paper",)"})
-        QVERIFY2(lines.contains(QLatin1String(wanted)), qPrintable(lines));
-    replayPassesAndFailsOnChange(script, u"wrapped: red paper"_s, u"wrapped: blue paper"_s);
+    saveAndReplay(u"vue.csv"_s,
+                  {R"("Web","name","INPUT","onfocusout","Ann",)", R"("Web","wrap","INPUT","onclick",)",
+                   R"("Web","note","INPUT","onfocusout","red paper",)",
+                   R"("Web","","BUTTON","onclick","Summary",)",
+                   R"("Check","onclick","P","check","Order for Ann, gift wrapped: red paper",)"},
+                  u"wrapped: red paper"_s, u"wrapped: blue paper"_s);
 }
 
 // A web component whose form and list live in an open shadow root; the
@@ -280,14 +237,10 @@ void TestFrameworks::litShadowRootForm()
     }
     QVERIFY(waitUntil([&] { return js(root + u".getElementById('count').textContent"_s) == "2 guests"_L1; }));
     checkAndStop(root + u".getElementById('count')"_s);
-    const QString script = saveAs(u"lit.csv"_s);
-    QVERIFY(!script.isEmpty());
-    const QString lines = workingCopy();
-    for (const char *wanted :
-         {R"("Web","guest","INPUT","onfocusout","Ann",)", R"("Web","guest","INPUT","onfocusout","Bob",)",
-          R"("Web","","BUTTON","onclick","Invite",)", R"(2 guests",)"})
-        QVERIFY2(lines.contains(QLatin1String(wanted)), qPrintable(lines));
-    replayPassesAndFailsOnChange(script, u"2 guests\""_s, u"3 guests\""_s);
+    saveAndReplay(u"lit.csv"_s,
+                  {R"("Web","guest","INPUT","onfocusout","Ann",)", R"("Web","guest","INPUT","onfocusout","Bob",)",
+                   R"("Web","","BUTTON","onclick","Invite",)", R"(2 guests",)"},
+                  u"2 guests\""_s, u"3 guests\""_s);
 }
 
 QTEST_MAIN(TestFrameworks)
