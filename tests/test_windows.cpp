@@ -22,7 +22,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -186,11 +185,7 @@ void TestWindows::aboutThenExitEndsTheProgram()
     // The program itself, as a user starts it: Help > About, OK, File > Exit,
     // all with the keyboard's access keys.
     TestFolders f;
-    QSettings s(f.config() + QStringLiteral("/kestrel/kestrel.ini"), QSettings::IniFormat);
-    s.setValue(QStringLiteral("globals/gDftDir"), f.scripts());
-    s.setValue(QStringLiteral("globals/gDftImgDir"), f.images());
-    s.setValue(QStringLiteral("globals/gDftLogDir"), f.logs());
-    s.sync();
+    f.writeProgramSettings();
     QProcess kestrel;
     kestrel.start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {QString()});
     const QString main = run(QStringLiteral("xdotool"),
@@ -282,10 +277,9 @@ void TestWindows::logWindowStaysAboveAndFollows()
     const int browserLeft = win.wbMyBrowser->x();
     QVERIFY(pointAt(edge));
     QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
-    QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
-                 QStringLiteral("0")}));
-    QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
-                 QStringLiteral("0")}));
+    for (int step = 0; step < 2; ++step)
+        QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
+                     QStringLiteral("0")}));
     QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(win.FrmAutomation->width() >= frameWidth + 100, kWait);
     QCOMPARE(win.wbMyBrowser->x() - browserLeft, win.FrmAutomation->width() - frameWidth);
@@ -314,10 +308,13 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
 
     // Alt+F opens the File menu.
     QMenu *file = win.findChild<QMenu *>(QStringLiteral("mnuFile"));
-    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
-    QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
-    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
-    QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
+    const auto fileMenuOpensAndCloses = [&] {
+        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
+        QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
+        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
+    };
+    fileMenuOpensAndCloses();
 
     // Also after the Alt key has taken a check.
     k.session.g.gMode = Mode::Record;
@@ -327,10 +324,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt")}));
     QTRY_VERIFY_WITH_TIMEOUT(k.session.g.gMode != Mode::Check, 30000);
     QVERIFY(!win.CmdCheck->isChecked());
-    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
-    QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
-    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
-    QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
+    fileMenuOpensAndCloses();
 
     // Mouse recording: the main window, another program's window, then the
     // Playback Log. The main window has lost the activation to the log in
