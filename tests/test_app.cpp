@@ -198,26 +198,23 @@ void TestApp::exitStoresCloseBoxDoesNot()
     TestFolders f;
     f.writeSettings(QStringLiteral("/scripts/old.csv"));
     ScriptedDialogs d;
-    {
-        Kestrel k(d);
-        FrmTestTrapEvents win(k);
-        QVERIFY(k.Form_Load());
-        k.session.g.gFile = QStringLiteral("/scripts/changed.csv");
-        win.close(); // the close box
-    }
     Globals stored;
-    LoadSettings(stored);
-    QCOMPARE(stored.gFile, QStringLiteral("/scripts/old.csv"));
-    {
-        Kestrel k(d);
-        FrmTestTrapEvents win(k);
-        QVERIFY(k.Form_Load());
-        k.session.g.gFile = QStringLiteral("/scripts/changed.csv");
-        win.MnuExit->trigger();
-        QVERIFY(!win.isVisible());
+    for (const bool viaExit : {false, true}) {
+        {
+            Kestrel k(d);
+            FrmTestTrapEvents win(k);
+            QVERIFY(k.Form_Load());
+            k.session.g.gFile = QStringLiteral("/scripts/changed.csv");
+            if (viaExit)
+                win.MnuExit->trigger();
+            else
+                win.close(); // the close box
+            QVERIFY(!win.isVisible());
+        }
+        LoadSettings(stored);
+        QCOMPARE(stored.gFile, viaExit ? QStringLiteral("/scripts/changed.csv")
+                                       : QStringLiteral("/scripts/old.csv"));
     }
-    LoadSettings(stored);
-    QCOMPARE(stored.gFile, QStringLiteral("/scripts/changed.csv"));
 
     // A store that cannot be written (its folder is a file) is never taken
     // for saved: the Folders dialog says so and stays open, Exit says so.
