@@ -116,7 +116,8 @@ void TestBrowsing::click(int element, const char *tag, const char *identity)
 
 bool TestBrowsing::press(const QString &id)
 {
-    const QPoint p = centreOf(m_k->browser()->page(), QStringLiteral("document.getElementById('%1')").arg(id));
+    const QPoint p =
+        centreOf(m_k->browser()->page(), QStringLiteral("document.getElementById('%1')").arg(id));
     QWidget *input = m_k->browser()->focusProxy();
     if (!input || p == QPoint(-1, -1))
         return false;

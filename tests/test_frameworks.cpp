@@ -194,8 +194,10 @@ void TestFrameworks::reactRoutingAndControlledInput()
     QVERIFY(waitUntil([&] { return js(BY_ID("count") + u".textContent"_s) == "2 items"_L1; }));
     checkAndStop(BY_ID("count"));
     saveAndReplay(u"react.csv"_s,
-                  {R"("Web","Shopping list","A","onclick",)", R"("Web","item","INPUT","onfocusout","ap",)",
-                   R"("Web","onclick","LI","onclick","apricot",)", R"("Web","item","INPUT","onfocusout","milk",)",
+                  {R"("Web","Shopping list","A","onclick",)",
+                   R"("Web","item","INPUT","onfocusout","ap",)",
+                   R"("Web","onclick","LI","onclick","apricot",)",
+                   R"("Web","item","INPUT","onfocusout","milk",)",
                    R"("Check","onclick","P","check","2 items",)"},
                   u"\"2 items\""_s, u"\"3 items\""_s);
 }
@@ -238,7 +240,8 @@ void TestFrameworks::litShadowRootForm()
     QVERIFY(waitUntil([&] { return js(root + u".getElementById('count').textContent"_s) == "2 guests"_L1; }));
     checkAndStop(root + u".getElementById('count')"_s);
     saveAndReplay(u"lit.csv"_s,
-                  {R"("Web","guest","INPUT","onfocusout","Ann",)", R"("Web","guest","INPUT","onfocusout","Bob",)",
+                  {R"("Web","guest","INPUT","onfocusout","Ann",)",
+                   R"("Web","guest","INPUT","onfocusout","Bob",)",
                    R"("Web","","BUTTON","onclick","Invite",)", R"(2 guests",)"},
                   u"2 guests\""_s, u"3 guests\""_s);
 }

@@ -21,10 +21,9 @@ QVariant runJs(QWebEnginePage *page, const QString &code, const QVariant &onTime
 
 QPoint centreOf(QWebEnginePage *page, const QString &element)
 {
-    const QVariantList xy = runJs(page, QStringLiteral("(function () { const e = (%1); if (!e) return null;"
-                                                       " const r = e.getBoundingClientRect();"
-                                                       " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
-                                            .arg(element))
-                                .toList();
+    const QString centre = QStringLiteral("(function () { const e = (%1); if (!e) return null;"
+                                          " const r = e.getBoundingClientRect();"
+                                          " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
+    const QVariantList xy = runJs(page, centre.arg(element)).toList();
     return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint(-1, -1);
 }
