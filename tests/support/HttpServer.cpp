@@ -72,7 +72,11 @@ void HttpServer::answer(QTcpSocket *socket, const QString &path)
         body = m_pages[path].first;
         type = m_pages[path].second;
     } else {
-        const QString file = m_root + path;
+        // Third-party libraries the framework pages load live outside tests/.
+        static const QString vendor = QStringLiteral("/frameworks/vendor/");
+        const QString file = path.startsWith(vendor)
+            ? QStringLiteral(KESTREL_THIRD_PARTY_WEB "/") + path.mid(vendor.size())
+            : m_root + path;
         QFile f(file);
         if (!path.contains(QLatin1String("..")) && QFileInfo(file).isFile()
             && f.open(QIODevice::ReadOnly)) {
