@@ -917,7 +917,10 @@
         withoutHighlights: withoutHighlights,
         // The other agent files take their built-ins with these, at their
         // own injection, before any script of the page runs.
-        builtins: freeze({ method: method, accessor: accessor, getter: getter }),
+        builtins: freeze({
+            method: method, accessor: accessor, getter: getter, setter: setter,
+            toJson: v => toJson(v, 0),
+        }),
     });
     defineProperty(window, '__kestrel', {
         value: agent, writable: false, configurable: false, enumerable: false,

@@ -19,49 +19,50 @@
     if (!K)
         return;
 
-    // f(thisArg, ...args), immune to later changes of call, apply and bind.
-    const uncurry = Function.prototype.call.bind.bind(Function.prototype.call);
+    // Built-ins as taken by the core agent at injection: f(thisArg, ...args),
+    // immune to later changes of call, apply, bind and the prototypes.
+    const { method, getter, setter, toJson } = K.builtins;
+    const apply = Reflect.apply;
     const descriptor = Object.getOwnPropertyDescriptor;
-    const getter = (proto, name) => uncurry(descriptor(proto, name).get);
     const defineProperty = Object.defineProperty;
     const createObject = Object.create;
-    const keysOf = Object.keys;
     const isArray = Array.isArray;
     const stringify = JSON.stringify;
     const random = Math.random;
-    const numberToString = uncurry(Number.prototype.toString);
-    const stringSlice = uncurry(String.prototype.slice);
-    const setTimer = uncurry(window.setTimeout);
-    const clearTimer = uncurry(window.clearTimeout);
-    const addListener = uncurry(EventTarget.prototype.addEventListener);
+    const numberToString = method(Number.prototype, 'toString');
+    const stringSlice = method(String.prototype, 'slice');
+    const setTimer = method(window, 'setTimeout');
+    const clearTimer = method(window, 'clearTimeout');
+    const addListener = method(EventTarget.prototype, 'addEventListener');
     const targetOf = getter(Event.prototype, 'target');
     const typeOf = getter(Event.prototype, 'type');
-    const composedPath = uncurry(Event.prototype.composedPath);
-    const preventDefault = uncurry(Event.prototype.preventDefault);
+    const composedPath = method(Event.prototype, 'composedPath');
+    const preventDefault = method(Event.prototype, 'preventDefault');
     const detailOf = getter(UIEvent.prototype, 'detail');
     const keyCodeOf = getter(KeyboardEvent.prototype, 'keyCode');
     const clientXOf = getter(MouseEvent.prototype, 'clientX');
     const clientYOf = getter(MouseEvent.prototype, 'clientY');
     const nodeTypeOf = getter(Node.prototype, 'nodeType');
     const tagNameOf = getter(Element.prototype, 'tagName');
-    const getAttribute = uncurry(Element.prototype.getAttribute);
-    const closest = uncurry(Element.prototype.closest);
+    const getAttribute = method(Element.prototype, 'getAttribute');
+    const closest = method(Element.prototype, 'closest');
     const shadowModeOf = getter(ShadowRoot.prototype, 'mode');
     const optionsOf = getter(HTMLSelectElement.prototype, 'options');
-    const optionAt = uncurry(HTMLOptionsCollection.prototype.item);
+    const optionAt = method(HTMLOptionsCollection.prototype, 'item');
     const optionValueOf = getter(HTMLOptionElement.prototype, 'value');
     const optionTextOf = getter(HTMLOptionElement.prototype, 'text');
-    const weakSetAdd = uncurry(WeakSet.prototype.add);
-    const weakSetHas = uncurry(WeakSet.prototype.has);
+    const weakSetAdd = method(WeakSet.prototype, 'add');
+    const weakSetHas = method(WeakSet.prototype, 'has');
     const handlerProperty = createObject(null);
     for (const name of ['onclick', 'onkeydown', 'onmouseover', 'onmouseout']) {
-        const d = descriptor(Document.prototype, name);
-        handlerProperty[name] = { get: uncurry(d.get), set: uncurry(d.set) };
+        handlerProperty[name] = {
+            get: getter(Document.prototype, name), set: setter(Document.prototype, name),
+        };
     }
     const transport = typeof qt === 'object' && qt && qt.webChannelTransport
         ? qt.webChannelTransport : null;
     const transportSend = transport && typeof transport.send === 'function'
-        ? uncurry(transport.send) : null;
+        ? method(transport, 'send') : null;
 
     // Handles are numbered per document; Kestrel may still hold one of the
     // document before when it writes, so its calls name the document too.
@@ -97,37 +98,6 @@
         return; // this document has its forwarders' machinery already
     }
 
-    // Plain data as JSON, without asking the values how (no toJSON, no
-    // prototype methods).
-    function encode(v) {
-        switch (typeof v) {
-        case 'string':
-            return stringify(v);
-        case 'number':
-            return v === v && v !== Infinity && v !== -Infinity ? stringify(v) : 'null';
-        case 'boolean':
-            return v ? 'true' : 'false';
-        case 'object': {
-            if (v === null)
-                return 'null';
-            let out;
-            if (isArray(v)) {
-                out = '[';
-                for (let i = 0; i < v.length; ++i)
-                    out += (i ? ',' : '') + encode(v[i]);
-                return out + ']';
-            }
-            const keys = keysOf(v);
-            out = '{';
-            for (let i = 0; i < keys.length; ++i)
-                out += (i ? ',' : '') + stringify(keys[i]) + ':' + encode(v[keys[i]]);
-            return out + '}';
-        }
-        default:
-            return 'null';
-        }
-    }
-
     function record() {
         return createObject(null);
     }
@@ -142,7 +112,7 @@
             return;
         try {
             transportSend(transport, '{"type":6,"id":"kestrel","object":"kestrel","method":"post",'
-                          + '"args":[' + stringify(token) + ',' + encode(snapshot) + ']}');
+                          + '"args":[' + stringify(token) + ',' + toJson(snapshot) + ']}');
         } catch (e) {
             // the channel is gone with the document
         }
@@ -166,8 +136,7 @@
     // Hosts of closed shadow roots: what happens inside them cannot be seen,
     // and their host is not what the user acted on.
     const closedHosts = new WeakSet();
-    const attachShadow = Element.prototype.attachShadow;
-    const attachShadowCall = uncurry(attachShadow);
+    const attachShadowCall = method(Element.prototype, 'attachShadow');
     const attachDescriptor = descriptor(Element.prototype, 'attachShadow');
     defineProperty(Element.prototype, 'attachShadow', {
         configurable: attachDescriptor.configurable,
@@ -224,7 +193,7 @@
             return;
         let result;
         try {
-            result = uncurry(h)(document, ev);
+            result = apply(h, document, [ev]);
         } catch (e) {
             // Reported like an error in any other handler.
             setTimer(window, function () { throw e; }, 0);
@@ -403,9 +372,9 @@
     // document, as a row's "Remove" button does: where it was among its
     // likes is taken first, while recording can see it.
     const early = new WeakMap();
-    const earlyGet = uncurry(WeakMap.prototype.get);
-    const earlySet = uncurry(WeakMap.prototype.set);
-    const earlyHas = uncurry(WeakMap.prototype.has);
+    const earlyGet = method(WeakMap.prototype, 'get');
+    const earlySet = method(WeakMap.prototype, 'set');
+    const earlyHas = method(WeakMap.prototype, 'has');
     function takeEarly(ev) {
         try {
             if (!forwarders.onclick && !forwarders.onkeydown)
