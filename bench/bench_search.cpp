@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
         server.addPage(path, bigPage(size));
         b->Navigate2(server.url(path).toString());
         waitReady(*b);
-        const int count = b->allLength().value.toInt();
+        const int count = b->callAgent(QStringLiteral("length")).value().toInt();
 
         struct Search
         {
@@ -86,10 +86,10 @@ int main(int argc, char *argv[])
             for (int i = 0; i < reps; ++i) {
                 QElapsedTimer t;
                 t.start();
-                const BrowserElement::Result r =
-                    b->findElement(QLatin1String(s.tag), QLatin1String(s.identity));
+                const AgentResult r =
+                    findHandle(b, QLatin1String(s.tag), QLatin1String(s.identity));
                 times << t.nsecsElapsed() / 1e6;
-                right = right && r.ok && ((r.value.toInt() > 0) == s.found);
+                right = right && r.ok() && ((r.value().toInt() > 0) == s.found);
             }
             std::printf("%-8d %-28s %10.2f %10.2f%s\n", count, s.label, median(times),
                         *std::max_element(times.begin(), times.end()),
@@ -102,8 +102,8 @@ int main(int argc, char *argv[])
             t.start();
             const int n = 1000;
             for (int i = 0; i < n; ++i) {
-                const int h = b->allItem(i).value.toInt();
-                b->getMember(h, QStringLiteral("tagname"));
+                const int h = b->callAgent(QStringLiteral("item"), {i}).value().toInt();
+                b->callAgent(QStringLiteral("get"), {h, QStringLiteral("tagname")});
             }
             std::printf("%-8d %-28s %10.2f %10s\n", n, "two calls per element", t.nsecsElapsed() / 1e6,
                         "(total)");

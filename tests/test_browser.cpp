@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QWebEnginePage>
 
-using Result = BrowserElement::Result;
 using namespace Qt::Literals::StringLiterals;
 using Kind = BrowserElement::PageDialog;
 
@@ -61,8 +60,8 @@ private:
                                             .toInt(); }
     QJsonValue get(int h, const QString &member)
     {
-        const Result r = m_b->getMember(h, member);
-        return r.ok ? r.value : QJsonValue(QStringLiteral("ERROR"));
+        const AgentResult r = m_b->callAgent(QStringLiteral("get"), {h, member});
+        return r.ok() ? r.value() : QJsonValue(QStringLiteral("ERROR"));
     }
 
     HttpServer *m_server = nullptr;
@@ -129,31 +128,31 @@ void TestBrowser::membersOfEachTag()
     // What a table cell lacks is an error the caller may skip.
     const int td = byId("cell");
     for (const char *member : {"Name", "Value", "pathname", "selectedindex", "nameprop", "colour"}) {
-        const Result r = m_b->getMember(td, QLatin1String(member));
-        QVERIFY2(!r.ok && !r.error.isEmpty(), member);
+        const AgentResult r = m_b->callAgent(QStringLiteral("get"), {td, QLatin1String(member)});
+        QVERIFY2(!r.ok() && !r.error().isEmpty(), member);
     }
-    QVERIFY(!m_b->setMember(td, QStringLiteral("innerhtml"), QStringLiteral("x")).ok);
-    QVERIFY(!m_b->invoke(td, QStringLiteral("Explode")).ok);
-    QVERIFY(!m_b->getMember(99999, QStringLiteral("tagname")).ok);
-    const Result unknown = m_b->callAgent(QStringLiteral("no.such.function"));
-    QVERIFY(!unknown.ok && unknown.error.contains(QLatin1String("no.such.function")));
+    QVERIFY(!m_b->callAgent(QStringLiteral("set"), {td, QStringLiteral("innerhtml"), QStringLiteral("x")}).ok());
+    QVERIFY(!m_b->callAgent(QStringLiteral("invoke"), {td, QStringLiteral("Explode")}).ok());
+    QVERIFY(!m_b->callAgent(QStringLiteral("get"), {99999, QStringLiteral("tagname")}).ok());
+    const AgentResult unknown = m_b->callAgent(QStringLiteral("no.such.function"));
+    QVERIFY(!unknown.ok() && unknown.error().contains(QLatin1String("no.such.function")));
 
     // Writes and operations.
     const int input = byId("q"), select = byId("country"), btn = byId("btn");
-    QVERIFY(m_b->setMember(input, QStringLiteral("Value"), QStringLiteral("gadgets")).ok);
+    QVERIFY(m_b->callAgent(QStringLiteral("set"), {input, QStringLiteral("Value"), QStringLiteral("gadgets")}).ok());
     QCOMPARE(get(input, QStringLiteral("value")), QJsonValue(QStringLiteral("gadgets")));
-    QVERIFY(m_b->invoke(input, QStringLiteral("SetFocus")).ok);
+    QVERIFY(m_b->callAgent(QStringLiteral("invoke"), {input, QStringLiteral("SetFocus")}).ok());
     QCOMPARE(js(*m_b, QStringLiteral("document.activeElement.id")).toString(), QStringLiteral("q"));
-    QVERIFY(m_b->setMember(select, QStringLiteral("selectedindex"), 2).ok);
+    QVERIFY(m_b->callAgent(QStringLiteral("set"), {select, QStringLiteral("selectedindex"), 2}).ok());
     QCOMPARE(get(select, QStringLiteral("Value")), QJsonValue(QStringLiteral("UK")));
-    QVERIFY(!m_b->setMember(select, QStringLiteral("selectedindex"), QStringLiteral("x")).ok);
-    const Result opt = m_b->option(select, 2);
-    QVERIFY(opt.ok);
-    QCOMPARE(opt.value[QLatin1String("value")].toString(), QStringLiteral("UK"));
-    QCOMPARE(opt.value[QLatin1String("text")].toString(), QStringLiteral("United Kingdom"));
-    QVERIFY(!m_b->option(select, 7).ok);
-    QVERIFY(m_b->invoke(btn, QStringLiteral("Click")).ok);
-    QVERIFY(m_b->invoke(btn, QStringLiteral("click")).ok);
+    QVERIFY(!m_b->callAgent(QStringLiteral("set"), {select, QStringLiteral("selectedindex"), QStringLiteral("x")}).ok());
+    const AgentResult opt = m_b->callAgent(QStringLiteral("option"), {select, 2});
+    QVERIFY(opt.ok());
+    QCOMPARE(opt.value()[QLatin1String("value")].toString(), QStringLiteral("UK"));
+    QCOMPARE(opt.value()[QLatin1String("text")].toString(), QStringLiteral("United Kingdom"));
+    QVERIFY(!m_b->callAgent(QStringLiteral("option"), {select, 7}).ok());
+    QVERIFY(m_b->callAgent(QStringLiteral("invoke"), {btn, QStringLiteral("Click")}).ok());
+    QVERIFY(m_b->callAgent(QStringLiteral("invoke"), {btn, QStringLiteral("click")}).ok());
     QCOMPARE(get(byId("clicks"), QStringLiteral("innertext")), QJsonValue(QStringLiteral("2")));
 }
 
@@ -179,18 +178,18 @@ void TestBrowser::borderAndBackgroundRestoredExactly()
         QCOMPARE(get(h, QStringLiteral("border")).toInt(-1), c.border);
         QCOMPARE(get(h, QStringLiteral("bgcolor")).toString(), QLatin1String(c.bgcolor));
         // The highlight, as the recorder and the check do it, then undone.
-        QVERIFY(m_b->setMember(h, QStringLiteral("border"), 3).ok);
-        QVERIFY(m_b->setMember(h, QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0")).ok);
+        QVERIFY(m_b->callAgent(QStringLiteral("set"), {h, QStringLiteral("border"), 3}).ok());
+        QVERIFY(m_b->callAgent(QStringLiteral("set"), {h, QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0")}).ok());
         QCOMPARE(get(h, QStringLiteral("border")).toInt(), 3);
         QCOMPARE(get(h, QStringLiteral("bgcolor")).toString(), QStringLiteral("#c0c0c0"));
         QVERIFY(js(*m_b, styleOf).toString().contains(QLatin1String("3px")));
-        QVERIFY(m_b->setMember(h, QStringLiteral("border"), c.border).ok);
-        QVERIFY(m_b->setMember(h, QStringLiteral("bgcolor"), QLatin1String(c.bgcolor)).ok);
+        QVERIFY(m_b->callAgent(QStringLiteral("set"), {h, QStringLiteral("border"), c.border}).ok());
+        QVERIFY(m_b->callAgent(QStringLiteral("set"), {h, QStringLiteral("bgcolor"), QLatin1String(c.bgcolor)}).ok());
         QCOMPARE(get(h, QStringLiteral("border")).toInt(-1), c.border);
         QCOMPARE(get(h, QStringLiteral("bgcolor")).toString(), QLatin1String(c.bgcolor));
         QCOMPARE(js(*m_b, styleOf), c.style);
     }
-    QVERIFY(!m_b->setMember(byId("cell"), QStringLiteral("border"), QStringLiteral("wide")).ok);
+    QVERIFY(!m_b->callAgent(QStringLiteral("set"), {byId("cell"), QStringLiteral("border"), QStringLiteral("wide")}).ok());
 }
 
 void TestBrowser::searchFindsFirstMatch()
@@ -211,9 +210,9 @@ void TestBrowser::searchFindsFirstMatch()
         {"td", "Cell <i>one</i>", nullptr}, // tag names are upper case
     };
     for (const auto &c : cases) {
-        const Result r = m_b->findElement(QLatin1String(c.tag), QString::fromUtf8(c.identity));
-        QVERIFY(r.ok);
-        QVERIFY2(r.value.toInt() == (c.id ? byId(c.id) : 0), c.identity);
+        const AgentResult r = findHandle(m_b, QLatin1String(c.tag), QString::fromUtf8(c.identity));
+        QVERIFY(r.ok());
+        QVERIFY2(r.value().toInt() == (c.id ? byId(c.id) : 0), c.identity);
     }
 
     // Open shadow roots are searched, a host's shadow tree right after the
@@ -224,11 +223,11 @@ void TestBrowser::searchFindsFirstMatch()
     };
     const auto locate = [this](const QString &tag, const QString &identity,
                                const QString &value = {}, const QString &hint = {}) {
-        const Result r = m_b->locateElement(tag, identity, value, hint);
-        return r.ok ? r.value.toObject() : QJsonObject{{u"error"_qs, r.error}};
+        const AgentResult r = m_b->callAgent(QStringLiteral("findElement"), {tag, identity, value, hint});
+        return r.ok() ? r.value().toObject() : QJsonObject{{u"error"_qs, r.error()}};
     };
     const auto first = [this](const QString &tag, const QString &identity) {
-        return m_b->findElement(tag, identity).value.toInt();
+        return findHandle(m_b, tag, identity).value().toInt();
     };
     const int inner = handleOf("document.getElementById('open-host').shadowRoot.children[1]");
     const int light = handleOf("document.querySelector('#open-host > button')");
@@ -292,29 +291,29 @@ void TestBrowser::agentIsProtected()
     QVERIFY(load(*m_b, QStringLiteral("/player/tamper.html")));
     QCOMPARE(js(*m_b, QStringLiteral("[].push(1) + ':' + JSON.stringify(1)")).toString(),
              QStringLiteral("0:{\"ok\":true,\"value\":{\"handle\":1,\"matches\":1,\"content\":\"forged\"}}"));
-    const int cell = m_b->findElement(QStringLiteral("TD"), QStringLiteral("real cell")).value.toInt();
+    const int cell = findHandle(m_b, QStringLiteral("TD"), QStringLiteral("real cell")).value().toInt();
     QVERIFY(cell > 0);
     QCOMPARE(get(cell, QStringLiteral("innerhtml")), QJsonValue(QStringLiteral("real cell")));
     QCOMPARE(get(cell, QStringLiteral("tagname")), QJsonValue(QStringLiteral("TD")));
-    QCOMPARE(m_b->findElement(QStringLiteral("TD"), QStringLiteral("forged")).value.toInt(), 0);
-    QCOMPARE(m_b->findElement(QStringLiteral("TD"), QStringLiteral("other")).value.toInt(),
+    QCOMPARE(findHandle(m_b, QStringLiteral("TD"), QStringLiteral("forged")).value().toInt(), 0);
+    QCOMPARE(findHandle(m_b, QStringLiteral("TD"), QStringLiteral("other")).value().toInt(),
              js(*m_b, QStringLiteral("window.__kestrel.handle(document.querySelectorAll('td')[1])")).toInt());
-    const Result bob = m_b->locateElement(QStringLiteral("INPUT"), QStringLiteral("who"), QString(),
-                                          QStringLiteral("#bob"));
-    QVERIFY2(bob.ok, qPrintable(bob.error));
-    QCOMPARE(bob.value.toObject(),
-             (QJsonObject{{QStringLiteral("handle"), bob.value[QLatin1String("handle")]},
+    const AgentResult bob = m_b->callAgent(QStringLiteral("findElement"), {QStringLiteral("INPUT"), QStringLiteral("who"), QString(),
+                                          QStringLiteral("#bob")});
+    QVERIFY2(bob.ok(), qPrintable(bob.error()));
+    QCOMPARE(bob.value().toObject(),
+             (QJsonObject{{QStringLiteral("handle"), bob.value()[QLatin1String("handle")]},
                           {QStringLiteral("matches"), 2},
                           {QStringLiteral("defaulted"), false},
                           {QStringLiteral("content"), QStringLiteral("Bob")}}));
-    QVERIFY(m_b->setMember(bob.value[QLatin1String("handle")].toInt(), QStringLiteral("Value"),
-                           QStringLiteral("Carol")).ok);
-    QCOMPARE(get(bob.value[QLatin1String("handle")].toInt(), QStringLiteral("value")),
+    QVERIFY(m_b->callAgent(QStringLiteral("set"), {bob.value()[QLatin1String("handle")].toInt(), QStringLiteral("Value"),
+                           QStringLiteral("Carol")}).ok());
+    QCOMPARE(get(bob.value()[QLatin1String("handle")].toInt(), QStringLiteral("value")),
              QJsonValue(QStringLiteral("Carol")));
-    QCOMPARE(get(bob.value[QLatin1String("handle")].toInt(), QStringLiteral("Name")),
+    QCOMPARE(get(bob.value()[QLatin1String("handle")].toInt(), QStringLiteral("Name")),
              QJsonValue(QStringLiteral("who")));
-    const Result missing = m_b->getMember(cell, QStringLiteral("Value"));
-    QVERIFY(!missing.ok && missing.error == QLatin1String("TD has no member Value"));
+    const AgentResult missing = m_b->callAgent(QStringLiteral("get"), {cell, QStringLiteral("Value")});
+    QVERIFY(!missing.ok() && missing.error() == QLatin1String("TD has no member Value"));
 }
 
 void TestBrowser::handlesDoNotKeepElementsAlive()
@@ -332,8 +331,8 @@ void TestBrowser::handlesDoNotKeepElementsAlive()
     QCOMPARE(get(h, QStringLiteral("tagname")), QJsonValue(QStringLiteral("DIV")));
     QVERIFY(waitUntil([&] {
         js(*m_b, QStringLiteral("gc(); 1"));
-        const Result r = m_b->getMember(h, QStringLiteral("tagname"));
-        return !r.ok && r.error.startsWith(QLatin1String("no element with handle"));
+        const AgentResult r = m_b->callAgent(QStringLiteral("get"), {h, QStringLiteral("tagname")});
+        return !r.ok() && r.error().startsWith(QLatin1String("no element with handle"));
     }, 10000));
     // The ones still in the page keep theirs.
     QCOMPARE(get(byId("cell"), QStringLiteral("tagname")), QJsonValue(QStringLiteral("TD")));
@@ -361,7 +360,7 @@ void TestBrowser::busyUntilReadyAndNotifications()
     for (int i = 0; i + 1 < progress.size(); ++i)
         QCOMPARE(progress.at(i).at(2).toInt(), 100);
     QCOMPARE(progress.last().mid(1), (QVariantList{0, 0}));
-    QCOMPARE(m_b->callAgent(QStringLiteral("ready")).value, QJsonValue(true));
+    QCOMPARE(m_b->callAgent(QStringLiteral("ready")).value(), QJsonValue(true));
 
     // Within the document: no load, but complete all the same.
     complete.clear();
@@ -415,8 +414,8 @@ void TestBrowser::pageDialogs()
     js(*m_b, QStringLiteral("window.__kestrel.define('test.alerting', function () {"
                             " alert('inside'); return confirm('ok?'); }); 1"));
     m_b->setSilent(true);
-    Result r = m_b->callAgent(QStringLiteral("test.alerting"), {}, 5000);
-    QVERIFY(r.ok && r.value == QJsonValue(true));
+    AgentResult r = m_b->callAgent(QStringLiteral("test.alerting"), {}, 5000);
+    QVERIFY(r.ok() && r.value() == QJsonValue(true));
     m_b->setSilent(false);
     BrowserElement::setPageDialogHandler([](BrowserElement *, Kind kind, const QString &,
                                             const QString &, QString *) {
@@ -424,7 +423,7 @@ void TestBrowser::pageDialogs()
         return kind == Kind::Confirm;
     });
     r = m_b->callAgent(QStringLiteral("test.alerting"), {}, 300);
-    QVERIFY2(r.ok && r.value == QJsonValue(true), qPrintable(r.error));
+    QVERIFY2(r.ok() && r.value() == QJsonValue(true), qPrintable(r.error()));
     BrowserElement::setPageDialogHandler({});
     m_b->setSilent(true);
 }
@@ -465,20 +464,20 @@ void TestBrowser::stuckPageGivesErrorsNotHang()
     b.resize(400, 300);
     b.show();
     QVERIFY(load(b, QStringLiteral("/slowscript.html")));
-    QVERIFY(b.allLength().ok);
+    QVERIFY(b.callAgent(QStringLiteral("length")).ok());
     js(b, QStringLiteral("setTimeout(spin, 0); 1")); // loops for ever from now
     QElapsedTimer t;
     t.start();
-    const Result r = b.callAgent(QStringLiteral("length"), {}, 500);
-    QVERIFY(!r.ok && r.error.contains(QLatin1String("500")));
+    const AgentResult r = b.callAgent(QStringLiteral("length"), {}, 500);
+    QVERIFY(!r.ok() && r.error().contains(QLatin1String("500")));
     QVERIFY(t.elapsed() < 5000);
     t.restart();
-    QVERIFY(!b.getMember(1, QStringLiteral("tagname")).ok); // at once now
+    QVERIFY(!b.callAgent(QStringLiteral("get"), {1, QStringLiteral("tagname")}).ok()); // at once now
     QVERIFY(t.elapsed() < 100);
 
     // The element can leave the stuck page.
     QVERIFY(load(b, QStringLiteral("/members.html")));
-    QVERIFY(b.allLength().ok);
+    QVERIFY(b.callAgent(QStringLiteral("length")).ok());
 
     // A page that loops while loading keeps Busy until Stop, and the next
     // address still opens.
@@ -487,7 +486,7 @@ void TestBrowser::stuckPageGivesErrorsNotHang()
     b.Stop();
     QVERIFY(!b.Busy());
     QVERIFY(load(b, QStringLiteral("/members.html")));
-    QVERIFY(b.allLength().ok);
+    QVERIFY(b.callAgent(QStringLiteral("length")).ok());
 }
 
 QTEST_MAIN(TestBrowser)

@@ -108,9 +108,9 @@ void TestBrowsing::click(int element, const char *tag, const char *identity)
 {
     BrowserElement *b = m_k->browsers.wbMyBrowser.value(element);
     QVERIFY(b);
-    const BrowserElement::Result found = b->findElement(QLatin1String(tag), QLatin1String(identity));
-    QVERIFY2(found.ok && found.value.toInt() > 0, identity);
-    QVERIFY(b->invoke(found.value.toInt(), QStringLiteral("Click")).ok);
+    const AgentResult found = findHandle(b, QLatin1String(tag), QLatin1String(identity));
+    QVERIFY2(found.ok() && found.value().toInt() > 0, identity);
+    QVERIFY(b->callAgent(QStringLiteral("invoke"), {found.value().toInt(), QStringLiteral("Click")}).ok());
 }
 
 
@@ -137,11 +137,11 @@ void TestBrowsing::startupShowsHelpPage()
     QVERIFY(!b->Busy());
     QCOMPARE(m_win->LblSts->text(), QString());
     QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
-    const BrowserElement::Result h1 = b->findElement(QStringLiteral("H1"), QStringLiteral("Kestrel"));
-    QVERIFY(h1.ok && h1.value.toInt() > 0);
-    const BrowserElement::Result guide =
-        b->findElement(QStringLiteral("H2"), QStringLiteral("Unattended runs"));
-    QVERIFY(guide.ok && guide.value.toInt() > 0);
+    const AgentResult h1 = findHandle(b, QStringLiteral("H1"), QStringLiteral("Kestrel"));
+    QVERIFY(h1.ok() && h1.value().toInt() > 0);
+    const AgentResult guide =
+        findHandle(b, QStringLiteral("H2"), QStringLiteral("Unattended runs"));
+    QVERIFY(guide.ok() && guide.value().toInt() > 0);
 
     // Any other address of the scheme is an error page, not a hang.
     m_k->browsers.GoToPage(QStringLiteral("kestrel://help/nothing-here"));
@@ -395,8 +395,8 @@ void TestBrowsing::crashedRendererLeavesKestrelUsable()
     m_win->TxtURL->setText(url(QStringLiteral("/page2.html")));
     m_win->CmdGo->click();
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
-    const BrowserElement::Result r = m_k->browser()->findElement(QStringLiteral("P"), QStringLiteral("Two"));
-    QVERIFY(r.ok && r.value.toInt() > 0);
+    const AgentResult r = findHandle(m_k->browser(), QStringLiteral("P"), QStringLiteral("Two"));
+    QVERIFY(r.ok() && r.value().toInt() > 0);
 }
 
 void TestBrowsing::mouseHookAroundNavigation()

@@ -250,8 +250,8 @@ void TestPlayer::checksFindAndHighlight()
     // tags by their inner HTML against the value; exact, whole tag names.
     BrowserElement *b = s.k.browser();
     const auto finds = [b](const QString &tag, const QString &object, const QString &value) {
-        const BrowserElement::Result r = b->locateLine(tag, object, value, {});
-        return r.ok && r.value.toObject().value("handle"_L1).toInt() > 0;
+        const AgentResult r = b->locateLine(tag, object, value, {});
+        return r.ok() && r.value().toObject().value("handle"_L1).toInt() > 0;
     };
     QVERIFY(finds(u"IMG"_qs, u"logo.gif"_qs, {}));
     QVERIFY(!finds(u"IMG"_qs, u"Logo.gif"_qs, {}));

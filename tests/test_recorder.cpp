@@ -132,7 +132,7 @@ void TestRecorder::chooseInList(double fraction)
 void TestRecorder::settle(int events, const QString &counter)
 {
     QVERIFY(waitUntil([&] { return js(counter).toInt() == events; }));
-    const QJsonObject sent = b()->callAgent(QStringLiteral("recorderPosted")).value.toObject();
+    const QJsonObject sent = b()->callAgent(QStringLiteral("recorderPosted")).value().toObject();
     QVERIFY(waitUntil([&] {
         return k().recorder.pageEvents.handledAll(b(), sent["doc"].toString(), sent["seq"].toInt());
     }));

@@ -21,10 +21,12 @@ public:
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
+    // Only when ok().
     const T &value() const { return *m_value; }
+    T valueOr(T fallback) const { return ok() ? *m_value : std::move(fallback); }
     const QString &error() const { return m_error; }
 
-private:
+protected:
     Result() = default;
     std::optional<T> m_value;
     QString m_error;

@@ -111,20 +111,18 @@ QString agentCall(const QString &name, const QJsonArray &args)
         .arg(jsonLiteral(name), QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));
 }
 
-BrowserElement::Result agentResult(const QVariant &answer)
+const QString kRendererGone = QStringLiteral("the page's renderer has ended");
+const QString kNotResponding = QStringLiteral("the page is not responding");
+
+AgentResult agentResult(const QVariant &answer)
 {
-    BrowserElement::Result r;
-    if (answer.typeId() != QMetaType::QString) {
-        r.error = QStringLiteral("no page agent in this document");
-        return r;
-    }
+    if (answer.typeId() != QMetaType::QString)
+        return AgentResult::failure(QStringLiteral("no page agent in this document"));
     const QJsonObject o = QJsonDocument::fromJson(answer.toString().toUtf8()).object();
-    r.ok = o.value(QLatin1String("ok")).toBool();
-    if (r.ok)
-        r.value = o.value(QLatin1String("value"));
-    else
-        r.error = o.value(QLatin1String("error")).toString(QStringLiteral("the page agent failed"));
-    return r;
+    if (o.value(QLatin1String("ok")).toBool())
+        return AgentResult(o.value(QLatin1String("value")));
+    return AgentResult::failure(
+        o.value(QLatin1String("error")).toString(QStringLiteral("the page agent failed")));
 }
 
 } // namespace
@@ -574,19 +572,13 @@ bool BrowserElement::pageDialog(PageDialog kind, const QString &message,
 
 // ---- page agent -----------------------------------------------------------
 
-BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJsonArray &args,
+AgentResult BrowserElement::callAgent(const QString &name, const QJsonArray &args,
                                                  int timeoutMs)
 {
-    Result r;
-    if (m_rendererGone) {
-        r.error = QStringLiteral("the page's renderer has ended");
-        return r;
-    }
-    if (m_unresponsive) {
-        r.error = QStringLiteral("the page is not responding");
-        r.noAnswer = true;
-        return r;
-    }
+    if (m_rendererGone)
+        return AgentResult::failure(kRendererGone);
+    if (m_unresponsive)
+        return AgentResult::failure(kNotResponding, true);
 
     struct Call
     {
@@ -628,83 +620,30 @@ BrowserElement::Result BrowserElement::callAgent(const QString &name, const QJso
     }
     call->loop = nullptr;
 
-    if (!self) {
-        r.error = QStringLiteral("the browser element was closed");
-        return r;
-    }
+    if (!self)
+        return AgentResult::failure(QStringLiteral("the browser element was closed"));
     if (!call->done) {
-        if (m_rendererGone) {
-            r.error = QStringLiteral("the page's renderer has ended");
-        } else {
-            m_unresponsive = true;
-            r.noAnswer = true;
-            r.error = QStringLiteral("the page did not answer within %1 ms").arg(timeoutMs);
-        }
-        return r;
+        if (m_rendererGone)
+            return AgentResult::failure(kRendererGone);
+        m_unresponsive = true;
+        return AgentResult::failure(
+            QStringLiteral("the page did not answer within %1 ms").arg(timeoutMs), true);
     }
     return agentResult(call->value);
 }
 
 void BrowserElement::callAgentAsync(const QString &name, const QJsonArray &args,
-                                    std::function<void(const Result &)> done)
+                                    std::function<void(const AgentResult &)> done)
 {
     if (m_rendererGone || m_unresponsive) {
-        Result r;
-        r.error = m_rendererGone ? QStringLiteral("the page's renderer has ended")
-                                 : QStringLiteral("the page is not responding");
-        done(r);
+        done(AgentResult::failure(m_rendererGone ? kRendererGone : kNotResponding));
         return;
     }
     m_page->runJavaScript(agentCall(name, args), QWebEngineScript::MainWorld,
                           [done](const QVariant &v) { done(agentResult(v)); });
 }
 
-BrowserElement::Result BrowserElement::getMember(int handle, const QString &member)
-{
-    return callAgent(QStringLiteral("get"), {handle, member});
-}
-
-BrowserElement::Result BrowserElement::setMember(int handle, const QString &member,
-                                                 const QJsonValue &value)
-{
-    return callAgent(QStringLiteral("set"), {handle, member, value});
-}
-
-BrowserElement::Result BrowserElement::option(int handle, int index)
-{
-    return callAgent(QStringLiteral("option"), {handle, index});
-}
-
-BrowserElement::Result BrowserElement::invoke(int handle, const QString &operation)
-{
-    return callAgent(QStringLiteral("invoke"), {handle, operation});
-}
-
-BrowserElement::Result BrowserElement::allLength()
-{
-    return callAgent(QStringLiteral("length"));
-}
-
-BrowserElement::Result BrowserElement::allItem(int index)
-{
-    return callAgent(QStringLiteral("item"), {index});
-}
-
-BrowserElement::Result BrowserElement::findElement(const QString &tag, const QString &identity)
-{
-    Result r = callAgent(QStringLiteral("findElement"), {tag, identity});
-    if (r.ok)
-        r.value = r.value.toObject().value(QLatin1String("handle")).toInt();
-    return r;
-}
-
-BrowserElement::Result BrowserElement::locateElement(const QString &tag, const QString &identity,
-                                                     const QString &value, const QString &hint)
-{
-    return callAgent(QStringLiteral("findElement"), {tag, identity, value, hint});
-}
-
-BrowserElement::Result BrowserElement::locateLine(const QString &tag, const QString &object,
+AgentResult BrowserElement::locateLine(const QString &tag, const QString &object,
                                                   const QString &value, const QString &hint)
 {
     return callAgent(QStringLiteral("findLineElement"), {tag, object, value, hint});

@@ -9,11 +9,35 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "core/Result.h"
+
 #include <functional>
 
 class QWebEngineProfile;
 class QWebEngineNewWindowRequest;
 class AgentPage;
+
+// A call into the page: the agent's value, or why it failed (the member is
+// missing, the page threw, the renderer is gone or the call timed out).
+class AgentResult : public Result<QJsonValue>
+{
+public:
+    AgentResult(QJsonValue value) : Result(std::move(value)) {}
+    static AgentResult failure(QString error, bool noAnswer = false)
+    {
+        AgentResult r;
+        r.m_error = std::move(error);
+        r.m_noAnswer = noAnswer;
+        return r;
+    }
+    // The page did not answer in time (a script that does not end), now or
+    // at an earlier call that it has not answered since.
+    bool noAnswer() const { return m_noAnswer; }
+
+private:
+    AgentResult() = default;
+    bool m_noAnswer = false;
+};
 
 // One element of the browser control array: a web view with its own page on
 // the program's private (off-the-record) profile. The document lives in the
@@ -27,7 +51,7 @@ class AgentPage;
 //   define(name, fn)   registers fn for callAgent(name, args); args is the
 //                      JSON array, spread into fn's parameters; fn's result
 //                      (anything JSON can carry; undefined becomes null) is
-//                      Result::value, a thrown error is Result::error. A name
+//                      the call's value(), a thrown error its error(). A name
 //                      can be defined once per document.
 //   handle(el)         the handle (a number > 0) of an element, 0 for none;
 //   element(h)         the element of a handle (throws when there is none);
@@ -52,10 +76,20 @@ class AgentPage;
 //                      SELECT's chosen index as text, null for other tags.
 // Results are serialised by the agent itself (plain data only); handles are
 // held weakly, so the handle of an element the page dropped may become no
-// element. Functions registered by agent-core: "get", "set", "option",
-// "invoke" (what getMember/setMember/option/invoke call), "length" and "item"
-// (the document's all collection), "findElement", "findLineElement" (the
-// element of a recorded line's fields) and "ready". Example for another agent
+// element. Functions registered by agent-core: "get", "set" and "option"
+// (handle, member[, value]; handle, index), "invoke" (handle, operation),
+// "length" and "item" (the document's all collection), "findElement",
+// "findLineElement" (the element of a recorded line's fields) and "ready".
+// Members (names in any letter case): "tagname", "Name", "Value",
+// "innertext", "innerhtml", "nameprop", "pathname", "onclick",
+// "selectedindex", "border", "bgcolor"; option(i) gives {value, text};
+// operations "Click", "focus", "SetFocus". Meanings: tagname in upper case;
+// nameprop the file name of the picture's (or link's) address; pathname the
+// link's path without its leading "/"; onclick true when the element has a
+// click handler of its own and null when not; border and bgcolor the visible
+// border width and background colour ("#rrggbb", "" for none) of any element,
+// written through its inline style, and writing back the value read before
+// the first write restores the inline style exactly. Example for another agent
 // file:
 //   window.__kestrel.define('valueOf', function (h) {
 //       return window.__kestrel.get(window.__kestrel.element(h), 'Value');
@@ -71,30 +105,17 @@ public:
     int index() const { return m_index; }
     static QWebEngineProfile *profile();
 
-    // Result of one call into the page. ok false: the member is missing, the
-    // page threw, the renderer is gone or the call timed out; callers that may
-    // skip a failing operation test ok.
-    struct Result
-    {
-        bool ok = false;
-        QJsonValue value;
-        QString error;
-        // The page did not answer in time (a script that does not end), now
-        // or at an earlier call that it has not answered since.
-        bool noAnswer = false;
-    };
-
     // Calls the agent function registered under name with args, waiting in a
     // nested event loop at most timeoutMs. Never hangs: a page that does not
     // answer in time (a script in an endless loop, a dead renderer) gives an
     // error, and later calls fail at once until the page answers again.
-    Result callAgent(const QString &name, const QJsonArray &args = {}, int timeoutMs = 10000);
+    AgentResult callAgent(const QString &name, const QJsonArray &args = {}, int timeoutMs = 10000);
     // The same without waiting: done gets the result when the page answers
     // (an error at once when it cannot). For callers inside the engine's own
     // notifications (NavigateComplete2), where a waiting call would never be
     // answered.
     void callAgentAsync(const QString &name, const QJsonArray &args,
-                        std::function<void(const Result &)> done);
+                        std::function<void(const AgentResult &)> done);
 
     // Browser members (the meanings the program relies on).
     // An address without a scheme is completed the way a browser's address
@@ -118,36 +139,10 @@ public:
     int Width() const;
     int Height() const;
 
-    // Element members by handle: get/set a named property ("tagname",
-    // "Name", "Value", "innertext", "innerhtml", "nameprop", "pathname",
-    // "onclick", "selectedindex", "border", "bgcolor"; names in any letter
-    // case), Options(i) as {value, text}, and the operations "Click",
-    // "focus", "SetFocus".
-    // Meanings: tagname in upper case; nameprop the file name of the
-    // picture's (or link's) address; pathname the link's path without its
-    // leading "/"; onclick true when the element has a click handler of its
-    // own and null when not; border and bgcolor the visible border width and
-    // background colour ("#rrggbb", "" for none) of any element, written
-    // through its inline style, and writing back the value read before the
-    // first write restores the inline style exactly.
-    Result getMember(int handle, const QString &member);
-    Result setMember(int handle, const QString &member, const QJsonValue &value);
-    Result option(int handle, int index);
-    Result invoke(int handle, const QString &operation);
-    // The document's all collection.
-    Result allLength();
-    Result allItem(int index);
-    // Handle of the first element with tag and identity (see above), 0 none.
-    Result findElement(const QString &tag, const QString &identity);
-    // The element a recorded line means (findElement above, with the line's
-    // value and hint): value is the agent's {handle, matches, defaulted,
-    // content}.
-    Result locateElement(const QString &tag, const QString &identity, const QString &value,
-                         const QString &hint);
     // The element a recorded line means, from the line's fields: the agent
     // picks the identity (Object for IMG, A, SELECT and INPUT, else Value).
-    Result locateLine(const QString &tag, const QString &object, const QString &value,
-                      const QString &hint);
+    AgentResult locateLine(const QString &tag, const QString &object, const QString &value,
+                           const QString &hint);
 
     // Page dialogs (alert, confirm, prompt) when Silent is off. Without a
     // handler they are answered as if Silent were on; they never wait for a

@@ -15,6 +15,27 @@ const QString kCheckFailed = QStringLiteral("failed\r\n");
 const QString kNotFound = QStringLiteral("failed - cannot find object\r\n");
 const QString kNoResponse = QStringLiteral("failed - the page did not respond\r\n");
 
+AgentResult StepCalls::call(const QString &name, const QJsonArray &args, int timeoutMs)
+{
+    if (m_noAnswer)
+        return AgentResult::failure(QStringLiteral("the page is not responding"), true);
+    if (!m_b)
+        return AgentResult::failure(QStringLiteral("the browser element was closed"));
+    const AgentResult r = m_b->callAgent(name, args, timeoutMs);
+    m_noAnswer = r.noAnswer();
+    return r;
+}
+
+bool StepCalls::gone(const AgentResult &r)
+{
+    if (r.ok() || m_noAnswer)
+        return false;
+    if (!m_b)
+        return true;
+    const AgentResult live = call(QStringLiteral("playerConnected"), {m_handle});
+    return live.ok() && !live.value().toBool();
+}
+
 PageSearch searchPage(Player &k, const QString &event_object, const QString &event_tagname,
                       const QString &event_value, const QString &event_value2)
 {
@@ -23,12 +44,12 @@ PageSearch searchPage(Player &k, const QString &event_object, const QString &eve
     if (!b)
         return found;
     const QPointer<BrowserElement> guard(b);
-    const BrowserElement::Result r =
+    const AgentResult r =
         b->locateLine(event_tagname, event_object, event_value, event_value2);
-    found.noAnswer = r.noAnswer;
-    if (!r.ok || !guard)
+    found.noAnswer = r.noAnswer();
+    if (!r.ok() || !guard)
         return found;
-    const QJsonObject o = r.value.toObject();
+    const QJsonObject o = r.value().toObject();
     found.matches = o.value(QLatin1String("matches")).toInt();
     found.defaulted = o.value(QLatin1String("defaulted")).toBool();
     const QJsonValue content = o.value(QLatin1String("content"));
@@ -117,43 +138,41 @@ StepOutcome checkStep(Player &k, const QString &event_object, const QString &eve
     // Every call below may meet a page that stopped answering: the first
     // such call ends the check (a failed one), the page is not asked again.
     const PageObject el = found.element;
-    bool noAnswer = false;
-    const auto call = [&](const QString &name, const QJsonArray &args) {
-        BrowserElement::Result r;
-        if (noAnswer || !el.browser)
-            return r;
-        r = el.browser->callAgent(name, args);
-        noAnswer = r.noAnswer;
-        return r;
-    };
-    call(QStringLiteral("invoke"), {el.handle, QStringLiteral("SetFocus")});
+    StepCalls calls(el);
+    calls.call(QStringLiteral("invoke"), {el.handle, QStringLiteral("SetFocus")});
 
     // Only what could be read is highlighted, so that all of it can be put
     // back as it was.
-    const BrowserElement::Result bg = call(QStringLiteral("get"), {el.handle, QStringLiteral("bgcolor")});
-    const BrowserElement::Result bd = call(QStringLiteral("get"), {el.handle, QStringLiteral("border")});
-    const bool haveBg = bg.ok && bg.value.isString();
-    const bool haveBorder = bd.ok && bd.value.isDouble();
-    const QString savedBg = haveBg ? bg.value.toString() : QString();
-    const int savedBorder = haveBorder ? bd.value.toInt() : 0;
+    const auto get = [&](const QString &member) {
+        return calls.call(QStringLiteral("get"), {el.handle, member});
+    };
+    const auto set = [&](const QString &member, const QJsonValue &v) {
+        calls.call(QStringLiteral("set"), {el.handle, member, v});
+    };
+    const AgentResult bg = get(QStringLiteral("bgcolor"));
+    const AgentResult bd = get(QStringLiteral("border"));
+    const bool haveBg = bg.ok() && bg.value().isString();
+    const bool haveBorder = bd.ok() && bd.value().isDouble();
+    const QString savedBg = haveBg ? bg.value().toString() : QString();
+    const int savedBorder = haveBorder ? bd.value().toInt() : 0;
     if (haveBg)
         k.session.bgcolor = savedBg;
     if (haveBorder)
         k.session.border = savedBorder;
     if (haveBorder)
-        call(QStringLiteral("set"), {el.handle, QStringLiteral("border"), 3});
+        set(QStringLiteral("border"), 3);
     if (haveBg)
-        call(QStringLiteral("set"), {el.handle, QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0")});
+        set(QStringLiteral("bgcolor"), QStringLiteral("#c0c0c0"));
     DoEvents();
     // The highlight is shown for a second; the window keeps being drawn.
-    if (!noAnswer)
+    if (!calls.noAnswer())
         pauseProcessing(1000);
     if (haveBorder)
-        call(QStringLiteral("set"), {el.handle, QStringLiteral("border"), savedBorder});
+        set(QStringLiteral("border"), savedBorder);
     if (haveBg)
-        call(QStringLiteral("set"), {el.handle, QStringLiteral("bgcolor"), savedBg});
+        set(QStringLiteral("bgcolor"), savedBg);
     DoEvents();
-    if (noAnswer)
+    if (calls.noAnswer())
         return StepOutcome::fail(kNoResponse);
     return StepOutcome::pass();
 }

@@ -1,13 +1,44 @@
 #pragma once
 
+#include "platform/BrowserElement.h"
 #include "platform/PageObject.h"
 #include "player/PlayerWaits.h"
 
+#include <QJsonArray>
+#include <QPointer>
 #include <QString>
 
 #include <optional>
 
 class Player;
+
+// The calls of one step into the page of its element. The browser element
+// is held guarded: a nested wait (every call is one) may close the pop-up it
+// belongs to. The first call the page does not answer ends the step's calls:
+// the step fails at once rather than after one time limit per call.
+class StepCalls
+{
+public:
+    explicit StepCalls(const PageObject &el) : m_b(el.browser), m_handle(el.handle) {}
+
+    BrowserElement *browser() const { return m_b; }
+    int handle() const { return m_handle; }
+    bool noAnswer() const { return m_noAnswer; }
+    void forgiveNoAnswer() { m_noAnswer = false; }
+
+    // The page's answer, or a failure without asking once a call of the
+    // step has gone unanswered or the browser element has closed.
+    AgentResult call(const QString &name, const QJsonArray &args, int timeoutMs = 10000);
+    // An action on the element failed: whether that is because the element
+    // has left the page since it was found (or the page itself went), which
+    // is not a refused action but an element that is not there.
+    bool gone(const AgentResult &r);
+
+private:
+    QPointer<BrowserElement> m_b;
+    int m_handle;
+    bool m_noAnswer = false;
+};
 
 // What a step came to: passed, failed with the log message, or stopped by the
 // user before it acted (no verdict).

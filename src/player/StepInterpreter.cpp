@@ -108,56 +108,6 @@ QWidget *inputWidget(BrowserElement *b)
     return proxy ? proxy : b;
 }
 
-// The calls of one step into the page of its element. The browser element
-// is held guarded: a nested wait (every call is one) may close the pop-up it
-// belongs to. The first call the page does not answer ends the step's calls:
-// the step fails at once rather than after one time limit per call.
-class StepCalls
-{
-public:
-    explicit StepCalls(const PageObject &el) : m_b(el.browser), m_handle(el.handle) {}
-
-    BrowserElement *browser() const { return m_b; }
-    int handle() const { return m_handle; }
-    bool noAnswer() const { return m_noAnswer; }
-    void forgiveNoAnswer() { m_noAnswer = false; }
-
-    BrowserElement::Result call(const QString &name, const QJsonArray &args, int timeoutMs = 10000)
-    {
-        BrowserElement::Result r;
-        if (m_noAnswer) {
-            r.noAnswer = true;
-            r.error = QStringLiteral("the page is not responding");
-            return r;
-        }
-        if (!m_b) {
-            r.error = QStringLiteral("the browser element was closed");
-            return r;
-        }
-        r = m_b->callAgent(name, args, timeoutMs);
-        m_noAnswer = r.noAnswer;
-        return r;
-    }
-
-    // An action on the element failed: whether that is because the element
-    // has left the page since it was found (or the page itself went), which
-    // is not a refused action but an element that is not there.
-    bool gone(const BrowserElement::Result &r)
-    {
-        if (r.ok || m_noAnswer)
-            return false;
-        if (!m_b)
-            return true;
-        const BrowserElement::Result live = call(QStringLiteral("playerConnected"), {m_handle});
-        return live.ok && !live.value.toBool();
-    }
-
-private:
-    QPointer<BrowserElement> m_b;
-    int m_handle;
-    bool m_noAnswer = false;
-};
-
 // Input sent through the window system reaches the page a little later.
 // Waits until the page has handled it (or has gone), then gives the page a
 // moment to start the navigation it may have scheduled, so that the wait for
@@ -170,14 +120,14 @@ void settleInput(Player &k, StepCalls &calls, int token)
         const int serial = calls.browser()->documentSerial();
         while (calls.browser() && clock.elapsed() < 2000 && !calls.browser()->Busy()
                && calls.browser()->documentSerial() == serial) {
-            const BrowserElement::Result r =
+            const AgentResult r =
                 calls.call(QStringLiteral("playerArrived"), {token}, 2000);
             // A document the input navigated away from may leave the call
             // unanswered; that is not a page that stopped working.
-            if (r.noAnswer && calls.browser()
+            if (r.noAnswer() && calls.browser()
                 && (calls.browser()->Busy() || calls.browser()->documentSerial() != serial))
                 calls.forgiveNoAnswer();
-            if (!r.ok || r.value.toBool())
+            if (!r.ok() || r.value().toBool())
                 break;
             pauseProcessing(2);
         }
@@ -199,11 +149,11 @@ int nextInputToken()
 // click otherwise. False when the element has left the page.
 bool clickElement(Player &k, StepCalls &calls)
 {
-    const BrowserElement::Result r =
+    const AgentResult r =
         calls.call(QStringLiteral("playerClickPoint"), {calls.handle()});
-    if (!r.ok)
+    if (!r.ok())
         return !calls.gone(r);
-    const QJsonObject point = r.value.toObject();
+    const QJsonObject point = r.value().toObject();
     BrowserElement *b = calls.browser();
     if (!b)
         return false;

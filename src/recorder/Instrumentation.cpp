@@ -51,12 +51,12 @@ void Recorder::hookBrowser()
         QPointer<Recorder> self(this);
         QPointer<BrowserElement> element(b);
         b->callAgentAsync(QStringLiteral("hookBrowser"), QJsonArray{QJsonValue(handlers)},
-                          [self, element, key](const BrowserElement::Result &r) {
+                          [self, element, key](const AgentResult &r) {
                               if (!self || !element)
                                   return;
                               const QString doc =
-                                  r.value.toObject().value(QLatin1String("doc")).toString();
-                              if (r.ok && !doc.isEmpty())
+                                  r.valueOr({}).toObject().value(QLatin1String("doc")).toString();
+                              if (!doc.isEmpty())
                                   self->pageEvents.adopt(element, key, doc);
                               else
                                   self->pageEvents.drop(element, key);

@@ -15,7 +15,7 @@ void unhighlightAll(BrowserElement *b)
 {
     if (b)
         b->callAgentAsync(QStringLiteral("recorderUnhighlight"), {},
-                          [](const BrowserElement::Result &) {});
+                          [](const AgentResult &) {});
 }
 } // namespace
 

@@ -38,12 +38,12 @@ WebSource WebSource::readNow(const PageObject &object)
 {
     if (object.isNull())
         return {};
-    const BrowserElement::Result r =
+    const AgentResult r =
         object.browser->callAgent(QStringLiteral("recorderSnapshot"),
                                   {object.document, object.handle});
-    if (!r.ok || !r.value.isObject())
+    if (!r.ok() || !r.value().isObject())
         return {};
-    WebSource s(object.browser, r.value.toObject());
+    WebSource s(object.browser, r.value().toObject());
     // The handle is the one asked about, whatever the page answered.
     s.m_object = object;
     return s;
@@ -131,10 +131,10 @@ std::optional<QString> WebSource::optionText() const
 std::optional<QJsonValue> WebSource::memberNow(const QString &name) const
 {
     if (!m_object.isNull()) {
-        const BrowserElement::Result r = m_object.browser->callAgent(
+        const AgentResult r = m_object.browser->callAgent(
             QStringLiteral("recorderGet"), {m_object.document, m_object.handle, name}, kPageWaitMs);
-        if (r.ok)
-            return r.value;
+        if (r.ok())
+            return r.value();
     }
     return member(name);
 }
@@ -157,7 +157,7 @@ void WebSource::unhighlight() const
     if (!m_object.isNull())
         m_object.browser->callAgentAsync(QStringLiteral("recorderUnhighlight"),
                                          {m_object.document, m_object.handle},
-                                         [](const BrowserElement::Result &) {});
+                                         [](const AgentResult &) {});
 }
 
 bool WebSource::write(const QString &name, const QJsonValue &value) const
@@ -167,5 +167,5 @@ bool WebSource::write(const QString &name, const QJsonValue &value) const
     return m_object.browser
         ->callAgent(QStringLiteral("recorderSet"), {m_object.document, m_object.handle, name, value},
                     kPageWaitMs)
-        .ok;
+        .ok();
 }

@@ -21,14 +21,13 @@ void PlaybackLog::forgetFile()
 // exist yet: another Kestrel that named its log in the same second (the same
 // script, started together) keeps its own, and this one gets a suffix ("_2",
 // "_3", ...).
-bool PlaybackLog::openFile(QFile &f, QString *errorText)
+Result<> PlaybackLog::openFile(QFile &f)
 {
     if (m_g.gLogFile == m_ownedFile) {
         f.setFileName(m_g.gLogFile);
         if (f.open(QIODevice::WriteOnly | QIODevice::Append))
-            return true;
-        *errorText = f.errorString();
-        return false;
+            return {};
+        return Result<>::failure(f.errorString());
     }
     const QString named = m_g.gLogFile;
     const QString stem = named.endsWith(QLatin1String(".log")) ? named.chopped(4) : named;
@@ -39,29 +38,23 @@ bool PlaybackLog::openFile(QFile &f, QString *errorText)
         if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             m_g.gLogFile = path;
             m_ownedFile = path;
-            return true;
+            return {};
         }
-        if (!f.exists()) {
-            *errorText = f.errorString();
-            return false;
-        }
+        if (!f.exists())
+            return Result<>::failure(f.errorString());
     }
-    *errorText = QStringLiteral("too many log files of that name");
-    return false;
+    return Result<>::failure(QStringLiteral("too many log files of that name"));
 }
 
-bool PlaybackLog::appendFile(const QString &entry, QString *errorText)
+Result<> PlaybackLog::appendFile(const QString &entry)
 {
     QFile f;
-    if (!openFile(f, errorText))
-        return false;
+    if (Result<> opened = openFile(f); !opened)
+        return opened;
     const QByteArray bytes = (entry + QStringLiteral("\r\n")).toUtf8();
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        *errorText = f.errorString();
-        return false;
-    }
-    f.close();
-    return true;
+    if (f.write(bytes) != bytes.size() || !f.flush())
+        return Result<>::failure(f.errorString());
+    return {};
 }
 
 void PlaybackLog::WriteLog(int step, const QString &message)
@@ -70,18 +63,18 @@ void PlaybackLog::WriteLog(int step, const QString &message)
     emit textAppended(visibleStored(entry));
     if (m_g.gLogFile.isEmpty())
         return;
-    QString error;
-    if (appendFile(entry, &error) || m_failureReported)
+    const Result<> written = appendFile(entry);
+    if (written || m_failureReported)
         return;
     m_failureReported = true;
     const QString crLf = QStringLiteral("\r\n");
     emit textAppended((entry.endsWith(crLf) ? QString() : crLf)
                       + QStringLiteral("!!!!! The log file %1 cannot be written (%2); "
                                        "this run is logged in this window only !!!!!")
-                            .arg(m_g.gLogFile, error)
+                            .arg(m_g.gLogFile, written.error())
                       + crLf);
     emit notice(QStringLiteral("log"),
                 QStringLiteral("the log file %1 cannot be written (%2); "
                                "the run is not logged to a file")
-                    .arg(m_g.gLogFile, error));
+                    .arg(m_g.gLogFile, written.error()));
 }

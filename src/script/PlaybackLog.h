@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QObject>
 #include <QString>
 
@@ -35,8 +37,8 @@ signals:
     void notice(const QString &kind, const QString &text);
 
 private:
-    bool openFile(QFile &f, QString *errorText);
-    bool appendFile(const QString &entry, QString *errorText);
+    Result<> openFile(QFile &f);
+    Result<> appendFile(const QString &entry);
 
     Globals &m_g;
     // The log file this process created and appends to; any other existing

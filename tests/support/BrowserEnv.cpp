@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "platform/BrowserElement.h"
 #include "platform/ChromiumEnv.h"
 
 #include <QWebEnginePage>
@@ -26,4 +27,12 @@ QPoint centreOf(QWebEnginePage *page, const QString &element)
                                           " return [r.left + r.width / 2, r.top + r.height / 2]; })()");
     const QVariantList xy = runJs(page, centre.arg(element)).toList();
     return xy.size() == 2 ? QPoint(xy[0].toInt(), xy[1].toInt()) : QPoint(-1, -1);
+}
+
+AgentResult findHandle(BrowserElement *browser, const QString &tag, const QString &identity)
+{
+    const AgentResult r = browser->callAgent(QStringLiteral("findElement"), {tag, identity});
+    if (!r.ok())
+        return r;
+    return AgentResult(r.value()[QLatin1String("handle")].toInt());
 }

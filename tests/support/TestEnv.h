@@ -7,9 +7,11 @@
 
 #include <functional>
 
+class AgentResult;
+class BrowserElement;
 class QWebEnginePage;
 
-// Only the suites that link the engine have these three.
+// Only the suites that link the engine have these four.
 // Sets the browser environment for a test executable; call from initMain().
 void initTestEnvironment();
 // The result of a script in the page; onTimeout when it gave none in 10 s.
@@ -17,6 +19,9 @@ QVariant runJs(QWebEnginePage *page, const QString &code, const QVariant &onTime
 // The centre of an element in the view, from a script expression naming it;
 // (-1, -1) when the page has no such element.
 QPoint centreOf(QWebEnginePage *page, const QString &element);
+// The handle of the first element with tag and identity as the page agent
+// searches (0 for none) as the call's value.
+AgentResult findHandle(BrowserElement *browser, const QString &tag, const QString &identity);
 
 // The text of a file; empty when it cannot be read.
 QString readText(const QString &path);
