@@ -79,9 +79,33 @@ struct Run
         k.script.Open_File(script(lines));
         k.player.DoPlay();
     }
-    bool running() const { return k.session.g.gMode == Mode::Play || k.session.doingstep || k.player.Timer1.isActive(); }
+    bool running() const
+    {
+        return k.session.g.gMode == Mode::Play || k.session.doingstep || k.player.Timer1.isActive();
+    }
+    // Until the run has ended, without the QTRY macros' sleeps.
+    bool done(int timeoutMs = kRun) { return waitUntil([this] { return !running(); }, timeoutMs); }
+    bool run(const QVector<ScriptLine> &lines) { return play(lines), done(); }
     QString log() { return win.frmLog()->log->toPlainText(); }
-    bool logEnds(const QString &text) { return log().endsWith(text); }
+    // The log ends with what it says; else the test prints the log.
+    bool logEnds(const QString &text)
+    {
+        if (log().endsWith(text))
+            return true;
+        qWarning().noquote() << "the log:\n" << log();
+        return false;
+    }
+    bool passedAt(int step)
+    {
+        return logEnds(u"Step: %1, =>passed\nStep: %1, =>"_qs.arg(step) + kComplete);
+    }
+    bool logHas(const QString &text)
+    {
+        if (log().contains(text))
+            return true;
+        qWarning().noquote() << "the log:\n" << log();
+        return false;
+    }
     QString playPicture() const { return win.CmdPlay->property("picture").toString(); }
     QStringList images(const QString &pattern) const
     {
@@ -143,7 +167,7 @@ void TestPlayer::passingRunsAndWhatReachesThePage()
             web(u"Next page"_qs, u"A"_qs, u"onclick"_qs, u"next.html"_qs)});
     QVERIFY(s.win.frmLog()->isVisible());
     QCOMPARE(s.playPicture(), u"play-on.bmp"_qs);
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.done());
 
     const QStringList entries = {
         u"Step: 1, =>Type=Special, Object=URL, Method=,Value="_qs + s.url(u"start.html"_qs)
@@ -162,12 +186,11 @@ void TestPlayer::passingRunsAndWhatReachesThePage()
     QVERIFY(s.images(u"*"_qs).isEmpty());
 
     // Values, list choices and clicks reach the page as a person's would.
-    s.play({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
+    QVERIFY(s.run({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
             web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs, u"UK:United Kingdom"_qs),
             web(u"covered"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Covered"_qs),
-            web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+            web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)}));
+    QVERIFY(s.logEnds(kComplete));
     // The field's value tracker saw a change; the covered button got its own
     // click, the one far down a trusted click after scrolling.
     QCOMPARE(s.events(),
@@ -180,13 +203,12 @@ void TestPlayer::passingRunsAndWhatReachesThePage()
     const QPoint spot = centreOf(s.k.browser()->page(), u"document.getElementById('spot')"_qs);
     QVERIFY(spot != QPoint(-1, -1));
     const QPoint screen = s.k.browser()->mapToGlobal(spot);
-    s.play(
+    QVERIFY(s.run(
         {s.open(),
          special(u"mousedown"_qs, u" %1"_qs.arg(screen.x() * 15), u" %1"_qs.arg(screen.y() * 15)),
          check(u"seen"_qs, u"P"_qs, u"spot true"_qs),
-         web(u"term"_qs, u"INPUT"_qs, u"ENTER"_qs, u"kestrel"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+         web(u"term"_qs, u"INPUT"_qs, u"ENTER"_qs, u"kestrel"_qs)}));
+    QVERIFY(s.logEnds(kComplete));
     QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("result.html?term=kestrel"_L1));
     QCOMPARE(QCursor::pos(), screen);
 }
@@ -198,17 +220,14 @@ void TestPlayer::failuresEndTheRunWithAScreenShot()
     const ScriptLine after = web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"never"_qs);
     // A check whose text changed; then, within seconds, a link whose text
     // differs in letter case: a failure image each, none replaced.
-    s.play({s.open(), check(u"total"_qs, u"TD"_qs, u"41.00"_qs), after});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.run({s.open(), check(u"total"_qs, u"TD"_qs, u"41.00"_qs), after}));
     QVERIFY(s.log().contains("Step: 2, =>failed\n"_L1));
     QVERIFY(s.logEnds(u" saved !!!!!!\n"_qs));
     // Found, then gone from the page before the click.
-    s.play({s.open(), web(u"vanish"_qs, u"INPUT"_qs, u"onclick"_qs, u"x"_qs), after});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.run({s.open(), web(u"vanish"_qs, u"INPUT"_qs, u"onclick"_qs, u"x"_qs), after}));
     QVERIFY(s.log().contains("Step: 2, =>failed - cannot find object\n"_L1));
     QCOMPARE(s.events(), u"vanished"_qs);
-    s.play({s.open(), web(u"next page"_qs, u"A"_qs, u"onclick"_qs), after});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.run({s.open(), web(u"next page"_qs, u"A"_qs, u"onclick"_qs), after}));
 
     const QStringList shots = s.images(u"fail_*_.bmp"_qs);
     QCOMPARE(shots.size(), 3);
@@ -230,10 +249,8 @@ void TestPlayer::checksFindAndHighlight()
 {
     Run s;
     QVERIFY(s.start());
-    s.play({s.open(), check(u"dup"_qs, u"INPUT"_qs, u"first"_qs),
-            check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 3, =>passed\nStep: 3, =>"_qs + kComplete), qPrintable(s.log()));
+    QVERIFY(s.run({s.open(), check(u"dup"_qs, u"INPUT"_qs, u"first"_qs),
+            check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)}) && s.passedAt(3));
     QVERIFY(s.log().contains("Step: 2, =>2 elements match; the first was used\nStep: 2, =>passed"_L1));
     // Highlighted with border 3 and grey, then put back exactly as it was.
     const QString events = s.events();
@@ -267,31 +284,27 @@ void TestPlayer::checksFindAndHighlight()
             check(u"x"_qs, u"P"_qs, u"<!--?lit$4711$-->Hello <!--?lit$4712$--><b>World</b>"_qs),
             check(u"inner"_qs, u"INPUT"_qs, {}),
             check({}, u"DIV"_qs, u"<button>Same</button>"_qs)}); // a host, as recorded before
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 6, =>passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
+    QVERIFY(s.done());
+    QVERIFY(s.passedAt(6));
     for (const ScriptLine &failing : {check(u"who"_qs, u"INPUT"_qs, u"WRONG NAME"_qs),
                                       check(u"size"_qs, u"SELECT"_qs, u"2"_qs, u"L:L"_qs),
                                       check(u"secret"_qs, u"INPUT"_qs, u"hidden"_qs),
                                       check(u"x"_qs, u"P"_qs, u"Hello World"_qs)}) {
-        s.play({s.open(u"many.html"_qs), failing, special({})});
-        QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-        QVERIFY2(s.log().contains("Step: 2, =>failed\n"_L1), qPrintable(s.log()));
+        QVERIFY(s.run({s.open(u"many.html"_qs), failing, special({})}));
+        QVERIFY(s.logHas("Step: 2, =>failed\n"_L1));
     }
 
     // A page that replaces the built-ins the agent could use cannot change
     // what a check finds nor what it compares.
-    s.play({s.open(u"tamper.html"_qs), check(u"x"_qs, u"TD"_qs, u"real cell"_qs),
+    QVERIFY(s.run({s.open(u"tamper.html"_qs), check(u"x"_qs, u"TD"_qs, u"real cell"_qs),
             check(u"who"_qs, u"INPUT"_qs, u"Bob"_qs, u"#bob"_qs),
             web(u"who"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"Carol"_qs, u"@2"_qs),
             check(u"who"_qs, u"INPUT"_qs, u"Carol"_qs, u"@2"_qs),
-            check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs, u"@1"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 6, =>passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
+            check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs, u"@1"_qs)}) && s.passedAt(6));
     for (const ScriptLine &forged : {check(u"x"_qs, u"TD"_qs, u"forged"_qs),
                                      check(u"who"_qs, u"INPUT"_qs, u"forged"_qs)}) {
-        s.play({s.open(u"tamper.html"_qs), forged, special({})});
-        QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-        QVERIFY2(s.log().contains("Step: 2, =>failed\n"_L1), qPrintable(s.log()));
+        QVERIFY(s.run({s.open(u"tamper.html"_qs), forged, special({})}));
+        QVERIFY(s.logHas("Step: 2, =>failed\n"_L1));
     }
 }
 
@@ -299,22 +312,25 @@ void TestPlayer::checksFindAndHighlight()
 // is, the chosen entry of a list by its index; nothing for other elements.
 void TestPlayer::checkedFieldContent()
 {
-    PageSearch field;
-    QVERIFY(contentMatches(u"INPUT"_qs, field, u"anything"_qs));
-    field.content = u"Alice"_qs;
-    QVERIFY(contentMatches(u"INPUT"_qs, field, u"Alice"_qs));
-    QVERIFY(!contentMatches(u"INPUT"_qs, field, u"alice"_qs));
-    QVERIFY(!contentMatches(u"INPUT"_qs, field, u"Alice "_qs));
-    field.content = QString();
-    QVERIFY(contentMatches(u"INPUT"_qs, field, {}));
-    QVERIFY(!contentMatches(u"INPUT"_qs, field, u"0"_qs));
-    field.content = u"2"_qs;
-    QVERIFY(contentMatches(u"SELECT"_qs, field, u"2"_qs));
-    QVERIFY(contentMatches(u"SELECT"_qs, field, u" 2"_qs));
-    QVERIFY(!contentMatches(u"SELECT"_qs, field, u"1"_qs));
-    QVERIFY(!contentMatches(u"SELECT"_qs, field, u"UK"_qs));
-    field.content = u"-1"_qs; // nothing chosen
-    QVERIFY(!contentMatches(u"SELECT"_qs, field, u"0"_qs));
+    const struct
+    {
+        const char *tag, *content, *expected;
+        bool matches;
+    } cases[] = {
+        {"INPUT", nullptr, "anything", true}, // no content read: nothing to compare
+        {"INPUT", "Alice", "Alice", true},    {"INPUT", "Alice", "alice", false},
+        {"INPUT", "Alice", "Alice ", false},  {"INPUT", "", "", true},
+        {"INPUT", "", "0", false},            {"SELECT", "2", "2", true},
+        {"SELECT", "2", " 2", true},          {"SELECT", "2", "1", false},
+        {"SELECT", "2", "UK", false},         {"SELECT", "-1", "0", false}, // nothing chosen
+    };
+    for (const auto &c : cases) {
+        PageSearch field;
+        if (c.content)
+            field.content = QString::fromLatin1(c.content);
+        const QString tag = QLatin1String(c.tag), expected = QLatin1String(c.expected);
+        QVERIFY2(contentMatches(tag, field, expected) == c.matches, c.expected);
+    }
 }
 
 // Several elements share the recorded identity: the one the user acted on is
@@ -327,7 +343,7 @@ void TestPlayer::replayActsOnTheRecordedElement()
     const QString cell = u"<button onclick=\"note('delete pressed')\">Delete</button>"_qs;
     const QString input = u"INPUT"_qs, button = u"BUTTON"_qs, click = u"onclick"_qs,
                   typed = u"onfocusout"_qs;
-    s.play({s.open(u"many.html"_qs), web({}, input, typed, u"Ann"_qs, u"@1"_qs),
+    QVERIFY(s.run({s.open(u"many.html"_qs), web({}, input, typed, u"Ann"_qs, u"@1"_qs),
             web({}, input, typed, u"Lee"_qs, u"#last-name"_qs),
             web({}, input, click, u"Send"_qs), // the unnamed submit button
             web(u"veg"_qs, input, click, u"peas"_qs),
@@ -336,9 +352,8 @@ void TestPlayer::replayActsOnTheRecordedElement()
             web({}, u"TD"_qs, click, cell), // the cell, not the button in its middle
             web({}, input, typed, u"Zed"_qs),
             web(u"inner"_qs, input, typed, u"deep"_qs),
-            web({}, button, click, u"Same"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(kComplete), qPrintable(s.log()));
+            web({}, button, click, u"Same"_qs)}));
+    QVERIFY(s.logEnds(kComplete));
     QCOMPARE(s.events(), u"submitted Ann Lee|removed Pear|removed Plum|cell clicked false|"
                          "inner deep|inner pressed"_qs);
     QCOMPARE(s.js(u"[...document.querySelectorAll('input')].map((e) => e.value + (e.checked ? '*' : ''))"
@@ -355,24 +370,22 @@ void TestPlayer::navigationAndPopupSteps()
     QVERIFY(s.start());
     // The check finds its text only when the pop-up the click opened is the
     // browser in front.
-    s.play({s.open(u"next.html"_qs), web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+    QVERIFY(s.run({s.open(u"next.html"_qs), web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
             check(u"child"_qs, u"P"_qs, u"A pop-up"_qs), special(u"Close"_qs),
-            web(u"Start again"_qs, u"A"_qs, u"onclick"_qs), special(u"back"_qs), special({})});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 7, =>"_qs + kComplete), qPrintable(s.log()));
+            web(u"Start again"_qs, u"A"_qs, u"onclick"_qs), special(u"back"_qs), special({})}));
+    QVERIFY(s.logEnds(u"Step: 7, =>"_qs + kComplete));
     QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
     QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("/player/next.html"_L1));
 
     // A run that leaves a pop-up open; the next Play closes it first.
-    s.play({web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.run({web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)}));
     QCOMPARE(s.k.session.ix, 1);
     s.k.player.DoPlay();
     QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
     QVERIFY(s.k.browser()->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.done());
 
     // The pop-up is closed while a step waits for its page to take the
     // focus: the step ends without its browser, which is not used again.
@@ -380,10 +393,10 @@ void TestPlayer::navigationAndPopupSteps()
             web(u"late"_qs, u"INPUT"_qs, u"ENTER"_qs, u"v"_qs), special({})});
     s.whenLogged(u"Step: 3, =>Type=Web"_qs,
                  [&s] { QTimer::singleShot(500, s.win.CmdClose, &QPushButton::click); });
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.done());
     QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
-    QVERIFY2(s.log().contains("Step: 3, =>failed - cannot find object\n"_L1), qPrintable(s.log()));
+    QVERIFY(s.logHas("Step: 3, =>failed - cannot find object\n"_L1));
     QVERIFY(!s.log().contains("Step: 3, =>passed"_L1));
 }
 
@@ -431,10 +444,9 @@ void TestPlayer::manualStepPausesAndResumesAndSnapshots()
     // leave the folder or is no file name is not saved, and the run goes on.
     QDir(s.f.images()).removeRecursively(); // made again
     const QString snap = u"Snapshot"_qs;
-    s.play({special(snap, u"login page"_qs), special(u"snapshot"_qs),
+    QVERIFY(s.run({special(snap, u"login page"_qs), special(u"snapshot"_qs),
             special(snap, u"../escaped"_qs), special(snap, u"a/b"_qs),
-            special(snap, u"two\r\nlines"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+            special(snap, u"two\r\nlines"_qs)}));
     QCOMPARE(s.images(u"*"_qs), QStringList({u"step_1_login page.bmp"_qs, u"step_2_.bmp"_qs}));
     QCOMPARE(QImage(s.f.images() + u"/step_1_login page.bmp"_qs, "BMP").size(), s.win.size());
     QCOMPARE(QDir(s.f.root()).entryList({u"*escaped*"_qs}), QStringList());
@@ -442,7 +454,7 @@ void TestPlayer::manualStepPausesAndResumesAndSnapshots()
          {"Step: 3, =>snapshot \"../escaped\" not saved: ",
           "Step: 4, =>snapshot \"a/b\" not saved: ", "Step: 5, =>snapshot \"two"})
         QVERIFY2(s.log().contains(QLatin1String(entry)), entry);
-    QVERIFY(s.logEnds(u"Step: 5, =>passed\nStep: 5, =>"_qs + kComplete));
+    QVERIFY(s.passedAt(5));
 }
 
 void TestPlayer::playAndStopDuringARun()
@@ -466,8 +478,8 @@ void TestPlayer::playAndStopDuringARun()
         s.play({s.open(), check(u"x"_qs, u"TD"_qs, u"42.50"_qs), special({})});
         QVERIFY(s.log().isEmpty());
         s.whenLogged(u"Step: 2, =>Type=Check"_qs, [button] { button->click(); });
-        QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-        QVERIFY2(s.logEnds(u"Step: 2, =>passed\nStep: 2, =>"_qs + kComplete), qPrintable(s.log()));
+        QVERIFY(s.done());
+        QVERIFY(s.passedAt(2));
     }
 
     // Stop while a step waits for its page to load before it searches: the
@@ -479,9 +491,8 @@ void TestPlayer::playAndStopDuringARun()
                  [&s] { s.k.browser()->Navigate2(s.url(u"slow.html"_qs)); });
     s.whenLogged(u"Step: 3, =>Type=Web"_qs,
                  [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 3, =>stopped - the run was stopped before this step acted\n"_qs),
-             qPrintable(s.log()));
+    QVERIFY(s.done());
+    QVERIFY(s.logEnds(u"Step: 3, =>stopped - the run was stopped before this step acted\n"_qs));
     QVERIFY(!s.log().contains("failed"_L1) && !s.log().contains("TEST COMPLETE"_L1));
     QVERIFY(s.images(u"fail_*"_qs).isEmpty());
     QCOMPARE(s.k.session.stepno, 3);
@@ -493,12 +504,12 @@ void TestPlayer::workingCopyMissingOrEmpty()
     QVERIFY(s.start());
     const QString empty = u"Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."_qs;
     s.play({}); // one empty step that passes
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.done());
     QCOMPARE(s.log(), empty + u"Step: 1, =>passed\nStep: 1, =>"_qs + kComplete);
     // A working copy that is gone ends the run after one empty step, failed.
     QFile::remove(s.k.session.g.gTempFile);
     s.k.player.DoPlay();
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.done());
     QCOMPARE(s.k.session.stepno, 1);
     QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.session.g.gTempFile),
              qPrintable(s.log()));
@@ -513,7 +524,7 @@ void TestPlayer::workingCopyMissingOrEmpty()
         f.write("\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
     }
     s.k.player.DoPlay();
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
+    QVERIFY(s.done());
     QCOMPARE(s.log().count(u"=>skipped - unknown step type"_qs), 2);
     QVERIFY(s.log().contains(u"Step: 2, =>Type=xyz, Object="_qs));
     QVERIFY(!s.log().contains(u"passed\n"_qs));
@@ -555,21 +566,18 @@ void TestPlayer::pageThatNeverFinishesLoading()
     const QString late = u"=>failed - the page was still loading after 1.5 seconds\n"_qs;
     const QVector<ScriptLine> viaClick
         = {s.open(), web(u"Slow page"_qs, u"A"_qs, u"onclick"_qs), special({})};
-    s.play(viaClick);
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(u"Step: 2, "_qs + late), qPrintable(s.log()));
+    QVERIFY(s.run(viaClick));
+    QVERIFY(s.logHas(u"Step: 2, "_qs + late));
     QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
     // Also when a step opens the address (a wait of navigation's own).
-    s.play({s.open(u"slow.html"_qs), special({})});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(u"Step: 1, "_qs + late), qPrintable(s.log()));
+    QVERIFY(s.run({s.open(u"slow.html"_qs), special({})}));
+    QVERIFY(s.logHas(u"Step: 1, "_qs + late));
     QCOMPARE(s.images(u"fail_*"_qs).size(), 2);
     // A step whose page starts loading after its action has one verdict,
     // given when the load has ended (here: never).
-    s.play({s.open(u"many.html"_qs), web(u"go"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs),
-            special({}), special({})});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(late), qPrintable(s.log()));
+    QVERIFY(s.run({s.open(u"many.html"_qs), web(u"go"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs),
+            special({}), special({})}));
+    QVERIFY(s.logHas(late));
     for (int step = 1; step <= 4; ++step)
         QVERIFY2(!s.log().contains(u"Step: %1, =>passed"_qs.arg(step))
                      || !s.log().contains(u"Step: %1, =>failed"_qs.arg(step)),
@@ -579,7 +587,7 @@ void TestPlayer::pageThatNeverFinishesLoading()
     // and says why.
     s.play({s.open(u"spin.html"_qs), check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs), special({})});
     QTRY_VERIFY_WITH_TIMEOUT(!s.running(), 60000);
-    QVERIFY2(s.log().contains("Step: 2, =>failed - the page did not respond\n"_L1), qPrintable(s.log()));
+    QVERIFY(s.logHas("Step: 2, =>failed - the page did not respond\n"_L1));
     QVERIFY(!s.log().contains("Step: 2, =>passed"_L1));
     QCOMPARE(s.images(u"fail_*"_qs).size(), 4);
 
@@ -588,8 +596,8 @@ void TestPlayer::pageThatNeverFinishesLoading()
     s.play(viaClick);
     s.whenLogged(u"Step: 2, =>Type=Web"_qs,
                  [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY(s.logEnds(u"Step: 2, =>passed\nStep: 2, =>"_qs + kComplete));
+    QVERIFY(s.done());
+    QVERIFY(s.passedAt(2));
     qunsetenv("KESTREL_PAGE_TIMEOUT_MS");
 }
 
@@ -703,8 +711,8 @@ void TestPlayer::recordedSessionPlaysBack()
     s.k.browsers.GoToPage(u"about:blank"_qs);
     s.k.script.Open_File(saved);
     s.k.player.DoPlay();
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"passed\nStep: 6, =>"_qs + kComplete), qPrintable(s.log()));
+    QVERIFY(s.done());
+    QVERIFY(s.logEnds(u"passed\nStep: 6, =>"_qs + kComplete));
     QVERIFY(s.k.browser()->LocationURL().contains("done.html?qty=4&country=DE&"_L1));
     QVERIFY(s.d.unexpected.isEmpty());
 }
@@ -716,48 +724,30 @@ void TestPlayer::stepsWaitForThePageToRender()
 {
     qputenv("KESTREL_WAIT_MS", "8000");
     Run s;
-    s.server.addDelayedPath(u"/orders.txt"_qs, 1200);
-    s.server.addPage(u"/orders.txt"_qs, "3 orders", "text/plain");
-    s.server.addPage(u"/player/late.html"_qs,
-                     "<!DOCTYPE html><html><body><button id=\"load\">Load</button><div id=\"out\"></div>"
-                     "<script>document.getElementById('load').onclick = function () {"
-                     " fetch('/orders.txt').then((r) => r.text()).then((t) => {"
-                     " document.getElementById('out').innerHTML = '<p>' + t + '</p>"
-                     "<button onclick=\"this.textContent = \\'Opened\\'\">Open</button>'; }); };"
-                     "</script></body></html>");
+    s.server.addDelayedPath(u"/player/orders.txt"_qs, 1200);
     QVERIFY(s.start());
-    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
-            check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs),
-            web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
-            check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 5, =>passed\nStep: 5, =>"_qs + kComplete), qPrintable(s.log()));
+    const ScriptLine page = s.open(u"late.html"_qs),
+                     orders = check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs),
+                     load = web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
+                     open = web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+                     opened = check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs);
+    QVERIFY(s.run({page, load, orders, open, opened}) && s.passedAt(5));
     // Again, the element to click being the one that comes late.
-    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
-            web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
-            check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.logEnds(u"Step: 4, =>passed\nStep: 4, =>"_qs + kComplete), qPrintable(s.log()));
+    QVERIFY(s.run({page, load, open, opened}) && s.passedAt(4));
 
     // What never appears fails with the usual messages once the wait is over.
     qputenv("KESTREL_WAIT_MS", "500");
-    s.play({s.open(u"late.html"_qs), check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(u"Step: 2, =>failed\n"_qs), qPrintable(s.log()));
-    s.play({s.open(u"late.html"_qs), web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs)});
-    QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-    QVERIFY2(s.log().contains(u"Step: 2, =>failed - cannot find object\n"_qs), qPrintable(s.log()));
+    QVERIFY(s.run({page, orders}) && s.logHas(u"Step: 2, =>failed\n"_qs));
+    QVERIFY(s.run({page, open}) && s.logHas(u"Step: 2, =>failed - cannot find object\n"_qs));
 
     // Stop ends a long wait at once, without a verdict for the step.
     qputenv("KESTREL_WAIT_MS", "600000");
-    for (const ScriptLine &awaited : {web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
-                                      check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs)}) {
-        s.play({s.open(u"late.html"_qs), awaited, special({})});
+    for (const ScriptLine &awaited : {open, orders}) {
+        s.play({page, awaited, special({})});
         s.whenLogged(u"Step: 2, =>Type="_qs,
                      [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
-        QTRY_VERIFY_WITH_TIMEOUT(!s.running(), kRun);
-        QVERIFY2(s.logEnds(u"Step: 2, =>stopped - the run was stopped before this step acted\n"_qs),
-                 qPrintable(s.log()));
+        QVERIFY(s.done());
+        QVERIFY(s.logEnds(u"Step: 2, =>stopped - the run was stopped before this step acted\n"_qs));
     }
     qputenv("KESTREL_WAIT_MS", "300");
 }
