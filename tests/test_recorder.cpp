@@ -1,26 +1,11 @@
-#include "HttpServer.h"
-#include "ScriptedDialogs.h"
-#include "TestEnv.h"
+#include "Program.h"
 
-#include "app/Kestrel.h"
-#include "platform/BrowserElement.h"
 #include "script/ScriptReader.h"
-#include "ui/FrmLog.h"
-#include "ui/FrmTestTrapEvents.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QDateTime>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QApplication>
-#include <QFile>
+#include <QCheckBox>
 #include <QJsonObject>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
-#include <memory>
+#include <QLabel>
 
 // Recording on real pages with real mouse and key input: what the tester does
 // must become exactly these lines of the working copy.
@@ -34,10 +19,9 @@ private slots:
     void initTestCase() { QVERIFY(m_server.isListening()); }
     void init()
     {
-        m_s = std::make_unique<Run>();
-        m_s->f.writeSettings();
+        m_s = std::make_unique<Program>();
         m_expected.clear();
-        QVERIFY(k().Form_Load());
+        QVERIFY(m_s->start());
         QVERIFY(QTest::qWaitForWindowExposed(&m_s->win));
     }
     void cleanup()
@@ -57,21 +41,11 @@ private slots:
     void tamperedBuiltIns();
 
 private:
-    struct Run
-    {
-        TestFolders f;
-        ScriptedDialogs d;
-        Kestrel k{d};
-        FrmTestTrapEvents win{k};
-    };
     Kestrel &k() { return m_s->k; }
     BrowserElement *b() { return m_s->k.browser(); }
     QWidget *input() { return b()->focusProxy(); }
     void open(const QString &page) { k().browsers.GoToPage(m_server.url("/recorder/" + page).toString()); }
-    bool shows(const QString &page)
-    {
-        return waitUntil([&] { return b()->LocationURL().endsWith(page) && !b()->Busy(); });
-    }
+    bool shows(const QString &page) { return m_s->shows(page); }
     // The page loaded, then Record pressed.
     void recordOn(const QString &page)
     {
@@ -79,39 +53,18 @@ private:
         QVERIFY(shows(QLatin1Char('/') + page));
         k().recorder.CmdRecord_Click();
     }
-    bool recording() { return k().session.g.gMode == Mode::Record || k().session.g.gMode == Mode::Check; }
-    QVariant js(const QString &code) { return runJs(b()->page(), code); }
+    QVariant js(const QString &code) { return m_s->js(code); }
     QPoint center(const QString &element) { return centreOf(b()->page(), element); }
-    void click(const QString &element, bool press = true);
-    void hover(const QString &element) { click(element, false); }
+    void click(const QString &element) { m_s->click(element); }
+    void hover(const QString &element) { m_s->click(element, false); }
     void chooseInList(double fraction);
     void settle(int events, const QString &counter = QStringLiteral("clicks"));
     bool expect(const QStringList &lines);
 
     HttpServer m_server;
-    std::unique_ptr<Run> m_s;
+    std::unique_ptr<Program> m_s;
     QString m_expected;
 };
-
-// The pointer comes from outside the page onto the element; while recording,
-// until its highlight shows (its border moves what follows it).
-void TestRecorder::click(const QString &element, bool press)
-{
-    QPoint p = center(element);
-    QTest::mouseMove(input(), QPoint(-5, -5));
-    QTest::mouseMove(input(), p);
-    const QString probe =
-        QStringLiteral("(function () { let e = document.elementFromPoint(%1, %2), i;"
-                       " while (e.shadowRoot && (i = e.shadowRoot.elementFromPoint(%1, %2)) && i !== e)"
-                       " e = i; return e.style.borderTopWidth; })()")
-            .arg(p.x()).arg(p.y());
-    if (recording())
-        QVERIFY2(waitUntil([&] { return js(probe) == QLatin1String("3px"); }), qPrintable(element));
-    if (!press)
-        return;
-    QTest::mouseMove(input(), p = center(element));
-    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
-}
 
 // In the list's own pop-up, at this height of it. A click that comes before
 // the list has drawn its options leaves it open; it is made again.
