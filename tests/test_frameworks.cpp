@@ -1,22 +1,4 @@
-#include "HttpServer.h"
-#include "ScriptedDialogs.h"
-#include "TestEnv.h"
-
-#include "app/Kestrel.h"
-#include "platform/BrowserElement.h"
-#include "ui/FrmTestTrapEvents.h"
-
-#include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QTest>
-
-#include <memory>
-
-using namespace Qt::Literals::StringLiterals;
+#include "Program.h"
 
 // Small apps built from the frameworks' own packages (tests/pages/frameworks):
 // a session recorded with real mouse and key input, saved, and replayed
@@ -31,9 +13,8 @@ public:
 private slots:
     void init()
     {
-        m_s = std::make_unique<Run>();
-        m_s->f.writeSettings();
-        QVERIFY(m_s->k.Form_Load());
+        m_s = std::make_unique<Program>();
+        QVERIFY(m_s->start());
         QVERIFY(QTest::qWaitForWindowExposed(&m_s->win));
     }
     void cleanup()
@@ -46,66 +27,31 @@ private slots:
     void litShadowRootForm();
 
 private:
-    struct Run
+    QWidget *input() { return m_s->input(); }
+    QString page(const QString &name) const { return m_server.url(u"/frameworks/"_s + name).toString(); }
+    QVariant js(const QString &code) { return m_s->js(code); }
+    bool exists(const QString &element)
     {
-        TestFolders f;
-        ScriptedDialogs d;
-        Kestrel k{d};
-        FrmTestTrapEvents win{k};
-    };
-    BrowserElement *b() { return m_s->k.browser(); }
-    QWidget *input() { return b()->focusProxy(); }
-    QString page(const QString &name) const
-    {
-        return m_server.url(u"/frameworks/"_s + name).toString();
+        return waitUntil([&] { return js(u"!!(%1)"_s.arg(element)).toBool(); });
     }
-    QVariant js(const QString &code) { return runJs(b()->page(), code); }
-    bool exists(const QString &element);
-    QPoint center(const QString &element) { return centreOf(b()->page(), element); }
-    void click(const QString &element);
+    void click(const QString &element) { m_s->click(element); }
     void record(const QString &app);
     void checkAndStop(const QString &element);
-    QString workingCopy() const { return readText(m_s->k.session.g.gTempFile); }
     // Plays script unattended in the program; its exit status, and its log.
     int playUnattended(const QString &script, QString *log);
     void saveAndReplay(const QString &name, const QStringList &wanted, const QString &expected,
                        const QString &changed);
 
     HttpServer m_server;
-    std::unique_ptr<Run> m_s;
+    std::unique_ptr<Program> m_s;
 };
-
-
-bool TestFrameworks::exists(const QString &element)
-{
-    return waitUntil([&] { return js(u"!!(%1)"_s.arg(element)).toBool(); });
-}
-
-
-// As a tester clicks: onto the element from outside the page. While
-// recording, the element under the pointer is outlined, which moves what
-// follows it a little; the click goes where the element is then.
-void TestFrameworks::click(const QString &element)
-{
-    QVERIFY2(exists(element), qPrintable(element));
-    QPoint p = center(element);
-    QTest::mouseMove(input(), QPoint(-5, -5));
-    QTest::mouseMove(input(), p);
-    waitUntil([&] {
-        return js(u"(function () { const e = %1; const h = e.getRootNode().host;"
-                  " return [e, h].some((x) => x && x.style.borderTopWidth === '3px'); })()"_s
-                      .arg(element)).toBool();
-    }, 1500);
-    QTest::mouseMove(input(), p = center(element));
-    QTest::mouseClick(input(), Qt::LeftButton, {}, p);
-}
 
 void TestFrameworks::record(const QString &app)
 {
     m_s->win.CmdRecord->click();
     m_s->win.TxtURL->setText(page(app));
     m_s->win.CmdGo->click();
-    QVERIFY(waitUntil([&] { return b()->LocationURL() == page(app) && !b()->Busy(); }));
+    QVERIFY(m_s->shows(page(app)));
 }
 
 // A check of the element, the last thing recorded; recording stops.
@@ -113,7 +59,7 @@ void TestFrameworks::checkAndStop(const QString &element)
 {
     m_s->win.CmdCheck->click();
     click(element);
-    QVERIFY(waitUntil([&] { return workingCopy().contains("\"Check\""_L1); }));
+    QVERIFY(waitUntil([&] { return m_s->workingCopy().contains("\"Check\""_L1); }));
     m_s->win.CmdStop->click();
 }
 
@@ -125,25 +71,12 @@ int TestFrameworks::playUnattended(const QString &script, QString *log)
     // wrong fails after two seconds.
     env.insert(u"KESTREL_STEP_INTERVAL_MS"_s, u"50"_s);
     env.insert(u"KESTREL_WAIT_MS"_s, u"2000"_s);
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(u"" KESTREL_BUILD_DIR "/kestrel"_s, {script});
-    // The pages are served by this process: wait with events running.
-    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, 120000)) {
-        p.kill();
-        p.waitForFinished();
-        return -1;
-    }
-    const QString base = QFileInfo(script).completeBaseName();
-    const QStringList logs = QDir(m_s->f.logs()).entryList({base + u"_*.log"_s}, QDir::Files);
-    log->clear();
-    if (logs.size() == 1)
-        *log = readText(m_s->f.logs() + u'/' + logs[0]);
-    if (p.exitStatus() != QProcess::NormalExit)
-        return -1;
-    if (p.exitCode() != 0)
-        qWarning().noquote() << p.readAllStandardError();
-    return p.exitCode();
+    QByteArray errors;
+    const int status = runUnattended(script, env, &errors);
+    *log = logNamed(m_s->f.logs(), QFileInfo(script).completeBaseName());
+    if (status != 0)
+        qWarning().noquote() << errors;
+    return status;
 }
 
 // The recording, saved as name, holds the wanted lines; it passes as it is,
@@ -155,7 +88,7 @@ void TestFrameworks::saveAndReplay(const QString &name, const QStringList &wante
     m_s->d.expect(u"save"_s, script);
     m_s->win.mnuSaveAs->trigger();
     QVERIFY(QFile::exists(script));
-    const QString lines = workingCopy();
+    const QString lines = m_s->workingCopy();
     for (const QString &line : wanted)
         QVERIFY2(lines.contains(line), qPrintable(lines));
 
