@@ -1,26 +1,12 @@
-#include "HttpServer.h"
-#include "ScriptedDialogs.h"
-#include "TestEnv.h"
+#include "Program.h"
 
-#include "app/Kestrel.h"
-#include "platform/BrowserElement.h"
 #include "player/ObjectLocation.h"
 #include "script/ScriptFiles.h"
 #include "script/ScriptLine.h"
-#include "ui/FrmLog.h"
-#include "ui/FrmTestTrapEvents.h"
 
-#include <QDir>
 #include <QImage>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
 #include <QSettings>
-#include <QTest>
 #include <QTimer>
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -49,20 +35,11 @@ void writeLines(const QString &path, const QVector<ScriptLine> &lines)
 const int kRun = 30000;
 const QString kComplete = u" **** TEST COMPLETE - PASSED ****"_qs;
 
-// One interactive program: settings, folders, the main window, a page server.
-struct Run
+// The interactive program with a page server.
+struct Run : Program
 {
-    TestFolders f;
-    ScriptedDialogs d;
     HttpServer server;
-    Kestrel k{d};
-    FrmTestTrapEvents win{k};
 
-    bool start()
-    {
-        f.writeSettings();
-        return k.Form_Load();
-    }
     QString url(const QString &page) const { return server.url(u"/player/"_qs + page).toString(); }
     ScriptLine open(const QString &page = u"start.html"_qs) const
     {
@@ -111,7 +88,6 @@ struct Run
     {
         return QDir(f.images()).entryList({pattern}, QDir::Files, QDir::Name);
     }
-    QVariant js(const QString &code) { return runJs(k.browser()->page(), code); }
     QString events() { return js(u"window.events ? window.events.join('|') : ''"_qs).toString(); }
     // act runs once text is in the log window, inside the step's nested wait
     // as a person's click would.
@@ -610,18 +586,9 @@ void TestPlayer::commandLineRun()
         env.remove(QLatin1String(name)); // no display at all, as on a build server
     QByteArray errors;
     const auto run = [&](const QVector<ScriptLine> &lines, const QString &name) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(u"" KESTREL_BUILD_DIR "/kestrel"_qs, {s.script(lines, name)});
-        // The page server answers in this process: wait with events running.
-        [&] { QTRY_COMPARE_WITH_TIMEOUT(p.state(), QProcess::NotRunning, 120000); }();
-        errors = p.readAllStandardError();
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return runUnattended(s.script(lines, name), env, &errors);
     };
-    const auto logOf = [&](const QString &prefix) {
-        const QStringList logs = QDir(s.f.logs()).entryList({prefix + u"_*.log"_qs});
-        return logs.size() == 1 ? readText(s.f.logs() + u'/' + logs[0]) : QString();
-    };
+    const auto logOf = [&](const QString &prefix) { return logNamed(s.f.logs(), prefix); };
 
     // Without the three folders nobody could answer the folder dialog.
     QCOMPARE(run({s.open()}, u"nofolders.csv"_qs), 3);
@@ -665,40 +632,25 @@ void TestPlayer::recordedSessionPlaysBack()
     HttpServer shop(u"" KESTREL_TEST_PAGES "/../../examples/site"_qs);
     QVERIFY(s.start());
     QVERIFY(QTest::qWaitForWindowExposed(&s.win));
-    const auto input = [&] { return s.k.browser()->focusProxy(); };
-    // As a tester clicks: onto the element from outside the page, once its
-    // recording highlight shows (the border moves what follows it).
-    const auto click = [&](const QString &id) {
-        const auto centre = [&] {
-            return centreOf(s.k.browser()->page(), u"document.getElementById('%1')"_qs.arg(id));
-        };
-        QTest::mouseMove(input(), QPoint(-5, -5));
-        QTest::mouseMove(input(), centre());
-        QVERIFY(waitUntil([&] {
-            return s.js(u"document.getElementById('%1').style.borderTopWidth"_qs.arg(id))
-                == "3px"_L1;
-        }));
-        QTest::mouseMove(input(), centre());
-        QTest::mouseClick(input(), Qt::LeftButton, {}, centre());
+    const auto click = [&](const char *id) {
+        s.click(u"document.getElementById('%1')"_qs.arg(QLatin1String(id)));
     };
     s.win.CmdRecord->click();
     s.win.TxtURL->setText(shop.url(u"/index.html"_qs).toString());
     s.win.CmdGo->click();
-    click(u"order"_qs);
+    click("order");
+    QVERIFY(s.shows(u"order.html"_qs));
+    click("qty");
+    QTest::keyClick(s.input(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(s.input(), u"4"_qs);
+    QTest::keyClick(s.input(), Qt::Key_Tab);
+    click("send");
     QVERIFY(waitUntil([&] {
-        return s.k.browser()->LocationURL().endsWith("order.html"_L1) && !s.k.browser()->Busy();
-    }));
-    click(u"qty"_qs);
-    QTest::keyClick(input(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(input(), u"4"_qs);
-    QTest::keyClick(input(), Qt::Key_Tab);
-    click(u"send"_qs);
-    QVERIFY(waitUntil([&] {
-        return s.k.browser()->LocationURL().contains("done.html"_L1) && !s.k.browser()->Busy();
+        return s.browser()->LocationURL().contains("done.html"_L1) && !s.browser()->Busy();
     }));
     s.win.CmdCheck->click();
-    click(u"total"_qs);
-    QVERIFY(waitUntil([&] { return readText(s.k.session.g.gTempFile).contains("\"Check\""_L1); }));
+    click("total");
+    QVERIFY(waitUntil([&] { return s.workingCopy().contains("\"Check\""_L1); }));
     s.win.CmdStop->click();
     const QString saved = s.f.scripts() + u"/recorded.csv"_qs;
     s.d.expect(u"save"_qs, saved);
