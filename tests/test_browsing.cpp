@@ -1,27 +1,14 @@
-#include "HttpServer.h"
-#include "ScriptedDialogs.h"
-#include "TestEnv.h"
+#include "Program.h"
 
-#include "app/Kestrel.h"
-#include "platform/BrowserElement.h"
 #include "platform/HookManager.h"
 #include "script/ScriptLine.h"
-#include "ui/FrmTestTrapEvents.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
-
-using namespace Qt::Literals::StringLiterals;
 
 // Navigation, the address bar, load progress and pop-ups in the main window,
 // on real pages over loopback. One main window serves every test.
@@ -47,54 +34,46 @@ private slots:
     void clientSideNavigation();
 
 private:
-    QString url(const QString &path) const { return m_server->url(path).toString(); }
-    QString lines() const { return readText(m_k->session.g.gTempFile); }
+    QString url(const QString &path) const { return m_server.url(path).toString(); }
+    QString lines() const { return m_p->workingCopy(); }
     static QString line(const QString &object, const QString &value = QString())
     {
-        return fileForm({QStringLiteral("Special"), object, QString(), QString(), value, QString()});
+        return fileForm({u"Special"_s, object, QString(), QString(), value, QString()});
     }
     void click(int element, const char *tag, const char *identity);
-    QVariant js(const QString &code) { return runJs(m_k->browser()->page(), code); }
+    QVariant js(const QString &code) { return m_p->js(code); }
     // A real mouse click on the element with that id.
-    bool press(const QString &id);
+    void press(const QString &id) { m_p->click(u"document.getElementById('%1')"_s.arg(id)); }
 
-    TestFolders *m_folders = nullptr;
-    ScriptedDialogs m_dialogs;
+    HttpServer m_server;
+    std::unique_ptr<Program> m_p;
+    // One main window serves every test.
     Kestrel *m_k = nullptr;
     FrmTestTrapEvents *m_win = nullptr;
-    HttpServer *m_server = nullptr;
-    // Accepts connections and never answers.
-    QTcpServer *m_silent = nullptr;
+    ScriptedDialogs *m_dialogs = nullptr;
 };
 
 void TestBrowsing::initTestCase()
 {
-    m_folders = new TestFolders;
-    m_folders->writeSettings();
-    m_server = new HttpServer;
-    m_server->addRedirect(QStringLiteral("/old.html"), QStringLiteral("/members.html"));
-    m_silent = new QTcpServer;
-    QVERIFY(m_silent->listen(QHostAddress::LocalHost));
-    m_server->addPage(QStringLiteral("/slow.html"),
-                      QStringLiteral("<html><body><p>Slow</p><img src=\"http://127.0.0.1:%1/x.gif\">"
-                                     "</body></html>")
-                          .arg(m_silent->serverPort())
-                          .toUtf8());
-    m_k = new Kestrel(m_dialogs);
-    m_win = new FrmTestTrapEvents(*m_k);
-    QVERIFY(m_k->Form_Load());
+    m_server.addRedirect(u"/old.html"_s, u"/members.html"_s);
+    // A picture that never arrives keeps its page loading; a page that never
+    // comes keeps the browser waiting for it.
+    m_server.addHangingPath(u"/x.gif"_s);
+    m_server.addHangingPath(u"/never.html"_s);
+    m_server.addHangingPath(u"/never.js"_s);
+    m_p = std::make_unique<Program>();
+    m_k = &m_p->k;
+    m_win = &m_p->win;
+    m_dialogs = &m_p->d;
+    QVERIFY(m_p->start());
     // No playback here.
     m_k->player.Timer1.stop();
 }
 
 void TestBrowsing::cleanupTestCase()
 {
-    delete m_win;
-    delete m_k;
-    delete m_silent;
-    delete m_server;
-    delete m_folders;
-    QVERIFY(m_dialogs.unexpected.isEmpty());
+    QVERIFY(m_dialogs->unexpected.isEmpty());
+    m_p.reset();
 }
 
 void TestBrowsing::init()
@@ -103,28 +82,13 @@ void TestBrowsing::init()
     m_k->session.g.gMode = Mode::Idle;
 }
 
-
 void TestBrowsing::click(int element, const char *tag, const char *identity)
 {
     BrowserElement *b = m_k->browsers.wbMyBrowser.value(element);
     QVERIFY(b);
     const AgentResult found = findHandle(b, QLatin1String(tag), QLatin1String(identity));
     QVERIFY2(found.ok() && found.value().toInt() > 0, identity);
-    QVERIFY(b->callAgent(QStringLiteral("invoke"), {found.value().toInt(), QStringLiteral("Click")}).ok());
-}
-
-
-bool TestBrowsing::press(const QString &id)
-{
-    const QPoint p =
-        centreOf(m_k->browser()->page(), QStringLiteral("document.getElementById('%1')").arg(id));
-    QWidget *input = m_k->browser()->focusProxy();
-    if (!input || p == QPoint(-1, -1))
-        return false;
-    QTest::mouseMove(input, QPoint(-5, -5));
-    QTest::mouseMove(input, p);
-    QTest::mouseClick(input, Qt::LeftButton, {}, p);
-    return true;
+    QVERIFY(b->callAgent(u"invoke"_s, {found.value().toInt(), u"Click"_s}).ok());
 }
 
 void TestBrowsing::startupShowsHelpPage()
@@ -156,10 +120,10 @@ void TestBrowsing::addressBarAndRecordedLines()
 
     // Go with an empty box: the message, nothing else.
     m_win->TxtURL->clear();
-    m_dialogs.expect(QStringLiteral("message"));
+    m_dialogs->expect(QStringLiteral("message"));
     m_win->CmdGo->click();
-    QVERIFY(m_dialogs.allAnswered());
-    QCOMPARE(m_dialogs.shown.last(), QStringLiteral("message|Kestrel|You must enter a valid URL"));
+    QVERIFY(m_dialogs->allAnswered());
+    QCOMPARE(m_dialogs->shown.last(), QStringLiteral("message|Kestrel|You must enter a valid URL"));
     QCOMPARE(lines(), QString());
     QCOMPARE(m_k->browser()->LocationURL(), before);
 
@@ -181,7 +145,7 @@ void TestBrowsing::addressBarAndRecordedLines()
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page1.html")));
 
     // Enter with an address without scheme: the completed form is recorded.
-    const QString bare = QStringLiteral("127.0.0.1:%1/page2.html").arg(m_server->serverPort());
+    const QString bare = QStringLiteral("127.0.0.1:%1/page2.html").arg(m_server.serverPort());
     m_win->TxtURL->setText(bare);
     QTest::keyClick(m_win->TxtURL, Qt::Key_Return);
     QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
@@ -257,7 +221,6 @@ void TestBrowsing::progressLabel()
 
 void TestBrowsing::stopEndsWaits()
 {
-    // A picture that never arrives keeps the page loading.
     QStringList seen;
     auto c = connect(m_k->browser(), &BrowserElement::ProgressChange, this,
                      [&] { seen << m_win->LblSts->text(); });
@@ -272,7 +235,7 @@ void TestBrowsing::stopEndsWaits()
     QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
 
     // A server that never answers the page itself.
-    const QString never = QStringLiteral("http://127.0.0.1:%1/never.html").arg(m_silent->serverPort());
+    const QString never = url(u"/never.html"_s);
     QTimer::singleShot(500, m_win->CmdBrowserStop, &QPushButton::click);
     m_k->browsers.GoToPage(never);
     QVERIFY(!m_k->browser()->Busy());
@@ -290,11 +253,11 @@ void TestBrowsing::popupsStackAndClose()
 
     // A link with a target while recording: stacked, shown, the message.
     m_k->session.g.gMode = Mode::Record;
-    m_dialogs.expect(QStringLiteral("message"));
+    m_dialogs->expect(QStringLiteral("message"));
     click(0, "A", "Target");
     QVERIFY(waitUntil([&] { return m_k->session.ix == 1; }));
-    QVERIFY(waitUntil([&] { return m_dialogs.allAnswered(); }));
-    QVERIFY(m_dialogs.shown.last().startsWith(
+    QVERIFY(waitUntil([&] { return m_dialogs->allAnswered(); }));
+    QVERIFY(m_dialogs->shown.last().startsWith(
         QStringLiteral("message|Pop-up|This window would normally be in a pop-up. Click on OK to "
                        "continue. To return to the previous window, click on 'close' above")));
     QCOMPARE(m_k->browsers.wbMyBrowser.size(), 2);
@@ -368,12 +331,12 @@ void TestBrowsing::pageDialogsThroughDialogs()
     m_win->chkSilent->setChecked(false);
     m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
     QVERIFY(!m_k->browser()->Silent());
-    m_dialogs.expect(QStringLiteral("message"));
-    m_dialogs.expect(QStringLiteral("question"), QStringLiteral("yes"));
-    m_dialogs.expect(QStringLiteral("input"), QStringLiteral("Zed"));
+    m_dialogs->expect(QStringLiteral("message"));
+    m_dialogs->expect(QStringLiteral("question"), QStringLiteral("yes"));
+    m_dialogs->expect(QStringLiteral("input"), QStringLiteral("Zed"));
     QCOMPARE(run(), QStringLiteral("true|Zed"));
-    QVERIFY(m_dialogs.allAnswered());
-    QCOMPARE(m_dialogs.shown.mid(m_dialogs.shown.size() - 3),
+    QVERIFY(m_dialogs->allAnswered());
+    QCOMPARE(m_dialogs->shown.mid(m_dialogs->shown.size() - 3),
              (QStringList{QStringLiteral("message|Kestrel|Hello"),
                           QStringLiteral("question|Kestrel|Sure?"),
                           QStringLiteral("input|Kestrel|Name?")}));
@@ -412,24 +375,17 @@ void TestBrowsing::mouseHookAroundNavigation()
     QVERIFY(!hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
 }
 
-QTEST_MAIN(TestBrowsing)
-#include "test_browsing.moc"
 
 // A page is shown, and can be used, while an external script of it still
 // loads: it is reported and instrumented from then on, and what the tester
 // does on it is recorded after the line that opened it.
 void TestBrowsing::pageWithScriptsStillLoading()
 {
-    m_server->addHangingPath(QStringLiteral("/never.js"));
-    m_server->addPage(QStringLiteral("/loading.html"),
-                      "<!DOCTYPE html><html><body><button id=\"press\">Press</button>"
-                      "<script src=\"/never.js\"></script><p>Never parsed</p></body></html>");
     QVERIFY(QTest::qWaitForWindowExposed(m_win));
     m_k->session.g.gMode = Mode::Record;
     const QString address = url(QStringLiteral("/loading.html"));
-    const QString expected = line(QStringLiteral("URL"), address)
-                             + fileForm({QStringLiteral("Web"), QString(), QStringLiteral("BUTTON"), QStringLiteral("onclick"),
-                                         QStringLiteral("Press"), QString()});
+    const QString expected = line(u"URL"_s, address)
+        + fileForm({u"Web"_s, QString(), u"BUTTON"_s, u"onclick"_s, u"Press"_s, QString()});
     // Go waits for the load, which never ends: the tester acts meanwhile,
     // inside that wait, and then presses Stop.
     bool instrumented = false, busy = false;
@@ -439,8 +395,10 @@ void TestBrowsing::pageWithScriptsStillLoading()
             [&] { return js(QStringLiteral("typeof document.onclick")) == "function"_L1; });
         shown = m_win->TxtURL->text();
         busy = m_k->browser()->Busy();
-        if (instrumented && press(QStringLiteral("press")))
+        if (instrumented) {
+            press(u"press"_s);
             waitUntil([&] { return lines() == expected; });
+        }
         recorded = lines();
         m_win->CmdBrowserStop->click();
     });
@@ -460,20 +418,6 @@ void TestBrowsing::pageWithScriptsStillLoading()
 // over such an entry ends like any navigation.
 void TestBrowsing::clientSideNavigation()
 {
-    // Pushed entries count in the history only when the user made them.
-    m_server->addPage(QStringLiteral("/spa.html"),
-                      "<!DOCTYPE html><html><body><p id=\"view\">home</p>"
-                      "<button id=\"orders\" onclick=\"go('/orders')\">Orders</button>"
-                      "<button id=\"order\" onclick=\"history.replaceState({}, '', '/orders/7');"
-                      " show()\">Order 7</button><a id=\"notes\" href=\"#notes\">Notes</a>"
-                      "<button id=\"details\" onclick=\"history.pushState({details: 1}, '');"
-                      " show()\">Details</button><script>"
-                      "function show() { document.getElementById('view').textContent ="
-                      " location.pathname + location.hash + (history.state && history.state.details"
-                      " ? ' details' : ''); }"
-                      "addEventListener('popstate', show); addEventListener('hashchange', show);"
-                      "function go(path) { history.pushState({}, '', path); show(); }"
-                      "</script></body></html>");
     QVERIFY(QTest::qWaitForWindowExposed(m_win));
     m_k->browsers.GoToPage(url(QStringLiteral("/spa.html")));
     BrowserElement *b = m_k->browser();
@@ -481,13 +425,13 @@ void TestBrowsing::clientSideNavigation()
     QSignalSpy complete(b, &BrowserElement::NavigateComplete2);
     const int document = b->documentSerial();
 
-    QVERIFY(press(QStringLiteral("orders")));
+    press(QStringLiteral("orders"));
     QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders")), 10000);
-    QVERIFY(press(QStringLiteral("order")));
+    press(QStringLiteral("order"));
     QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders/7")), 10000);
-    QVERIFY(press(QStringLiteral("notes")));
+    press(QStringLiteral("notes"));
     QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders/7#notes")), 10000);
-    QVERIFY(press(QStringLiteral("details")));
+    press(QStringLiteral("details"));
     const QString view = QStringLiteral("document.getElementById('view').textContent");
     QVERIFY(waitUntil([&] { return js(view) == "/orders/7#notes details"_L1; }));
     // The page is the same document: no navigation was reported for it.
@@ -513,3 +457,6 @@ void TestBrowsing::clientSideNavigation()
     QCOMPARE(lines(), line(QStringLiteral("Back")).repeated(3));
     m_k->session.g.gMode = Mode::Idle;
 }
+
+QTEST_MAIN(TestBrowsing)
+#include "test_browsing.moc"
