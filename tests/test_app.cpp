@@ -1,28 +1,14 @@
-#include "TestEnv.h"
-#include "ScriptedDialogs.h"
+#include "Program.h"
 
-#include "app/Kestrel.h"
-#include "platform/BrowserElement.h"
 #include "settings/Settings.h"
 #include "ui/FrmFolders.h"
-#include "ui/FrmTestTrapEvents.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QSettings>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QScreen>
-#include <QTest>
 #include <QTimer>
 
 #include <memory>
@@ -59,10 +45,8 @@ void whenFoldersShown(std::function<void(FrmFolders *)> act)
 
 void TestApp::firstStartAsksForFoldersUntilSaved()
 {
-    TestFolders f;
-    ScriptedDialogs d;
-    Kestrel k(d);
-    FrmTestTrapEvents win(k);
+    Program p;
+    auto &[f, d, k, win] = p;
     int shownCount = 0;
     bool mainHiddenWhileAsking = true;
     std::function<void(FrmFolders *)> answer = [&](FrmFolders *dlg) {
@@ -96,13 +80,10 @@ void TestApp::firstStartAsksForFoldersUntilSaved()
 
 void TestApp::startupStateAndLayout()
 {
-    TestFolders f;
-    f.writeSettings(QStringLiteral("/scripts/last.csv"));
-    ScriptedDialogs d;
     qunsetenv("KESTREL_STEP_INTERVAL_MS");
-    Kestrel k(d);
-    FrmTestTrapEvents win(k);
-    QVERIFY(k.Form_Load());
+    Program p;
+    auto &[f, d, k, win] = p;
+    QVERIFY(p.start(u"/scripts/last.csv"_s));
     QCOMPARE(win.windowTitle(), QStringLiteral("Tarn Kestrel - /scripts/last.csv"));
     QVERIFY(win.chkSilent->isChecked());
     QVERIFY(!win.ChkWindowsEvent->isChecked());
@@ -113,14 +94,6 @@ void TestApp::startupStateAndLayout()
     QVERIFY(!k.session.doingstep);
     QCOMPARE(k.player.Timer1.interval(), 2000);
 
-    // Design positions at 96 dpi: 15 twips per pixel.
-    QCOMPARE(win.CmdPlay->geometry(), QRect(48, 8, 33, 27));
-    QCOMPARE(win.TxtURL->geometry(), QRect(272, 8, 353, 19));
-    QCOMPARE(win.CmdGo->text(), QStringLiteral("&Go"));
-    QCOMPARE(win.CmdBrowserStop->text(), QStringLiteral("S&top"));
-    QCOMPARE(win.CmdManual->toolTip(), QStringLiteral("Manual Step"));
-    QCOMPARE(win.Label3->text(), QStringLiteral("Kestrel Ver 1.0"));
-    QCOMPARE(win.Label2->text(), BrowserStack::helpPageUrl());
     // The Automation box is wider than designed, the browser right beside it.
     QCOMPARE(win.FrmAutomation->pos(), QPoint(8, 112));
     QVERIFY(win.FrmAutomation->width() > 217 + 100);
@@ -386,13 +359,9 @@ void TestApp::unattendedRunsKeepToThemselves()
         "\"Special\",\"Snapshot\",\"\",\"\",\"one\",\"\"\r\n"
         "\"Special\",\"Snapshot\",\"\",\"\",\"two\",\"\"\r\n"
         "\"Special\",\"Manual\",\"\",\"\",\"log in by hand\",\"\"\r\n");
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {notices});
-    QVERIFY(p.waitForFinished(120000));
-    QCOMPARE(p.exitCode(), 0);
-    const QStringList err =
-        QString::fromLocal8Bit(p.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QByteArray errors;
+    QCOMPARE(runUnattended(notices, env, &errors), 0);
+    const QStringList err = QString::fromLocal8Bit(errors).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(err.size(), 3);
     QVERIFY(err[0].startsWith(QStringLiteral("kestrel: the log file ") + blocked));
     QVERIFY(err[1].startsWith(QStringLiteral("kestrel: step 2: snapshot \"one\" not saved")));

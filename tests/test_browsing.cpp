@@ -3,8 +3,6 @@
 #include "platform/HookManager.h"
 #include "script/ScriptLine.h"
 
-#include <QCheckBox>
-#include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>

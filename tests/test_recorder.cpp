@@ -3,9 +3,7 @@
 #include "script/ScriptReader.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QJsonObject>
-#include <QLabel>
 
 // Recording on real pages with real mouse and key input: what the tester does
 // must become exactly these lines of the working copy.

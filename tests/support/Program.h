@@ -10,7 +10,10 @@
 #include "ui/FrmTestTrapEvents.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
