@@ -1,29 +1,15 @@
 // The windows under a real X server with a window manager, driven by real X
 // input (XTest through xdotool). The group starts its own Xvfb and openbox
 // and is skipped when they are not installed.
-#include "TestEnv.h"
-#include "ScriptedDialogs.h"
+#include "Program.h"
 
-#include "app/Kestrel.h"
 #include "platform/HookManager.h"
-#include "script/ScriptWriter.h"
-#include "settings/Settings.h"
-#include "ui/FrmLog.h"
-#include "ui/FrmTestTrapEvents.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QTest>
 
 #include <csignal>
 #include <fcntl.h>
@@ -114,9 +100,15 @@ QString run(const QString &program, const QStringList &args, int timeoutMs = 300
     return QString::fromLocal8Bit(p.readAllStandardOutput()) + QLatin1Char(' ');
 }
 
-bool xdo(const QStringList &args)
+// xdotool with these arguments, separated by blanks.
+bool xdo(const QString &args)
 {
-    return !run(QStringLiteral("xdotool"), args).isNull();
+    return !run(u"xdotool"_s, args.split(u' ')).isNull();
+}
+// The one visible window xdotool finds with these arguments, waiting for it.
+QString xsearch(const QString &args)
+{
+    return run(u"xdotool"_s, (u"search --sync --onlyvisible "_s + args).split(u' '), 120000).trimmed();
 }
 
 QString id(const QWidget *w)
@@ -128,12 +120,12 @@ QString id(const QWidget *w)
 bool pointAt(const QWidget *w, QPoint offset = {})
 {
     const QPoint g = w->mapToGlobal(w->rect().center() + offset);
-    return xdo({QStringLiteral("mousemove"), QString::number(g.x()), QString::number(g.y())});
+    return xdo(u"mousemove %1 %2"_s.arg(g.x()).arg(g.y()));
 }
 
 bool activate(const QWidget *w)
 {
-    return xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id(w)});
+    return xdo(u"windowactivate --sync "_s + id(w));
 }
 
 } // namespace
@@ -164,10 +156,8 @@ void TestWindows::initTestCase()
     if (!g_skip.isEmpty())
         QSKIP(qPrintable(g_skip));
     // The window manager is up once it has announced itself on the root.
-    QTRY_VERIFY_WITH_TIMEOUT(run(QStringLiteral("xprop"),
-                                 {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                                 .contains(QLatin1String("window id")),
-                             30000);
+    const QStringList wm = {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s};
+    QTRY_VERIFY_WITH_TIMEOUT(run(u"xprop"_s, wm).contains("window id"_L1), 30000);
 }
 
 void TestWindows::cleanupTestCase()
@@ -188,30 +178,23 @@ void TestWindows::aboutThenExitEndsTheProgram()
     f.writeProgramSettings();
     QProcess kestrel;
     kestrel.start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {QString()});
-    const QString main = run(QStringLiteral("xdotool"),
-                             {QStringLiteral("search"), QStringLiteral("--sync"),
-                              QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                              QStringLiteral("^Tarn Kestrel")},
-                             120000)
-                             .trimmed();
+    const QString main = xsearch(u"--name ^Tarn.Kestrel"_s);
     QVERIFY2(!main.isEmpty(), "the main window did not show");
-    QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), main}));
-    const QStringList about = {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                               QStringLiteral("--name"), QStringLiteral("^About Kestrel$")};
+    QVERIFY(xdo(u"windowactivate --sync "_s + main));
+    const QString about = u"search --onlyvisible --name ^About.Kestrel$"_s;
     // A key may reach the program before it has taken in its activation;
     // then the access key does nothing and is given again.
-    auto repeatUntil = [&](const QStringList &keys, const std::function<bool()> &done) {
+    auto repeatUntil = [&](const QString &keys, const std::function<bool()> &done) {
         for (int i = 0; i < 12 && !done(); ++i) {
-            if (!xdo(QStringList{QStringLiteral("key")} + keys))
+            if (!xdo(u"key "_s + keys))
                 return false;
             waitUntil(done, 5000);
         }
         return done();
     };
-    QVERIFY(repeatUntil({QStringLiteral("alt+h"), QStringLiteral("a")}, [&] { return xdo(about); }));
-    QVERIFY(repeatUntil({QStringLiteral("Return")}, [&] { return !xdo(about); }));
-    QVERIFY(repeatUntil({QStringLiteral("alt+f"), QStringLiteral("x")},
-                        [&] { return kestrel.state() == QProcess::NotRunning; }));
+    QVERIFY(repeatUntil(u"alt+h a"_s, [&] { return xdo(about); }));
+    QVERIFY(repeatUntil(u"Return"_s, [&] { return !xdo(about); }));
+    QVERIFY(repeatUntil(u"alt+f x"_s, [&] { return kestrel.state() == QProcess::NotRunning; }));
     QCOMPARE(kestrel.exitStatus(), QProcess::NormalExit);
     QCOMPARE(kestrel.exitCode(), 0);
     QCOMPARE(kestrel.readAllStandardError(), QByteArray());
@@ -219,12 +202,9 @@ void TestWindows::aboutThenExitEndsTheProgram()
 
 void TestWindows::logWindowStaysAboveAndFollows()
 {
-    TestFolders f;
-    f.writeSettings();
-    ScriptedDialogs d;
-    Kestrel k(d);
-    FrmTestTrapEvents win(k);
-    QVERIFY(k.Form_Load());
+    Program p;
+    auto &[f, d, k, win] = p;
+    QVERIFY(p.start());
     QTRY_VERIFY_WITH_TIMEOUT(win.isMaximized() && win.isActiveWindow(), 30000);
 
     // A run of 32 steps: the log shows over the maximized main window, the
@@ -237,7 +217,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
     // Started with a click on Play, and the user clicks into the main window
     // while it runs: the log stays in sight all the same.
     QVERIFY(pointAt(win.CmdPlay));
-    QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    QVERIFY(xdo(u"click 1"_s));
     FrmLog *log = win.frmLog();
     QTRY_VERIFY_WITH_TIMEOUT(log->isVisible() && log->log->toPlainText().contains("Step: 3,"), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(win.isActiveWindow(), kWait);
@@ -247,7 +227,7 @@ void TestWindows::logWindowStaysAboveAndFollows()
             target = w;
     }
     QVERIFY(pointAt(target));
-    QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    QVERIFY(xdo(u"click 1"_s));
     QTRY_VERIFY_WITH_TIMEOUT(target->hasFocus(), kWait);
     QVERIFY(pointAt(log->log->viewport()));
     QTRY_VERIFY_WITH_TIMEOUT(log->log->viewport()->underMouse(), 30000);
@@ -276,11 +256,10 @@ void TestWindows::logWindowStaysAboveAndFollows()
     const int frameWidth = win.FrmAutomation->width();
     const int browserLeft = win.wbMyBrowser->x();
     QVERIFY(pointAt(edge));
-    QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    QVERIFY(xdo(u"mousedown 1"_s));
     for (int step = 0; step < 2; ++step)
-        QVERIFY(xdo({QStringLiteral("mousemove_relative"), QStringLiteral("--"), QStringLiteral("60"),
-                     QStringLiteral("0")}));
-    QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QVERIFY(xdo(u"mousemove_relative -- 60 0"_s));
+    QVERIFY(xdo(u"mouseup 1"_s));
     QTRY_VERIFY_WITH_TIMEOUT(win.FrmAutomation->width() >= frameWidth + 100, kWait);
     QCOMPARE(win.wbMyBrowser->x() - browserLeft, win.FrmAutomation->width() - frameWidth);
     QCOMPARE(win.wbMyBrowser->geometry().right(), win.centralWidget()->width() - 2);
@@ -297,21 +276,18 @@ void TestWindows::logWindowStaysAboveAndFollows()
 
 void TestWindows::mouseHookAndMenusAcrossWindows()
 {
-    TestFolders f;
-    f.writeSettings();
-    ScriptedDialogs d;
-    Kestrel k(d);
-    FrmTestTrapEvents win(k);
-    QVERIFY(k.Form_Load());
+    Program p;
+    auto &[f, d, k, win] = p;
+    QVERIFY(p.start());
     QTRY_VERIFY_WITH_TIMEOUT(win.isMaximized() && win.isActiveWindow(), 30000);
     HookManager &hooks = HookManager::instance();
 
     // Alt+F opens the File menu.
     QMenu *file = win.findChild<QMenu *>(QStringLiteral("mnuFile"));
     const auto fileMenuOpensAndCloses = [&] {
-        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt+f")}));
+        QVERIFY(xdo(u"key alt+f"_s));
         QTRY_VERIFY_WITH_TIMEOUT(file->isVisible(), 30000);
-        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape"), QStringLiteral("Escape")}));
+        QVERIFY(xdo(u"key Escape Escape"_s));
         QTRY_VERIFY_WITH_TIMEOUT(!file->isVisible(), kWait);
     };
     fileMenuOpensAndCloses();
@@ -321,7 +297,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     win.CmdCheck->click();
     QVERIFY(win.CmdCheck->isChecked());
     QVERIFY(pointAt(win.wbMyBrowser));
-    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("alt")}));
+    QVERIFY(xdo(u"key alt"_s));
     QTRY_VERIFY_WITH_TIMEOUT(k.session.g.gMode != Mode::Check, 30000);
     QVERIFY(!win.CmdCheck->isChecked());
     fileMenuOpensAndCloses();
@@ -340,15 +316,10 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     QVERIFY(activate(&win));
     QTRY_VERIFY_WITH_TIMEOUT(win.isActiveWindow(), kWait);
     QProcess other;
-    other.start(QStringLiteral("xmessage"), {QStringLiteral("-name"), QStringLiteral("otherprogram"),
-                                             QStringLiteral("another program")});
-    const QString otherId = run(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--sync"),
-                                 QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
-                                 QStringLiteral("otherprogram")})
-                                .trimmed();
+    other.start(u"xmessage"_s, {u"-name"_s, u"otherprogram"_s, u"another program"_s});
+    const QString otherId = xsearch(u"--classname otherprogram"_s);
     QVERIFY(!otherId.isEmpty());
-    QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherId}));
+    QVERIFY(xdo(u"windowactivate --sync "_s + otherId));
     QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() == nullptr, kWait);
     QVERIFY(hooks.isInstalled(&k.recorder, HookManager::Mouse)); // another program does not count
     QVERIFY(activate(log));
@@ -358,7 +329,7 @@ void TestWindows::mouseHookAndMenusAcrossWindows()
     const QString before = win.TxtEvents->toPlainText();
     log->log->moveCursor(QTextCursor::Start);
     QVERIFY(pointAt(log->log->viewport()));
-    QVERIFY(xdo({QStringLiteral("click"), QStringLiteral("1")}));
+    QVERIFY(xdo(u"click 1"_s));
     // The log has the press (it moved its cursor); the hook would have seen
     // it first.
     QTRY_VERIFY_WITH_TIMEOUT(log->log->textCursor().position() > 0, kWait);
