@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRandomGenerator>
@@ -281,32 +282,46 @@ void TestApp::commandLineOutcomes()
 void TestApp::unattendedRunsKeepToThemselves()
 {
     TestFolders f;
+    HttpServer server;
+    const QByteArray start = server.url(u"/player/start.html"_s).toEncoded();
+    auto script = [&](const QString &name, const QByteArray &steps) {
+        const QString path = f.scripts() + u'/' + name;
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("\"Special\",\"URL\",\"\",\"\",\"" + start + "\",\"\"\r\n" + steps);
+        return path;
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "KESTREL_DEBUG"})
+        env.remove(QLatin1String(name)); // no display at all, as on a build server
+    env.insert(u"KESTREL_STEP_INTERVAL_MS"_s, u"100"_s);
+    QByteArray errors;
+    // Without the three folders nobody could answer the folder dialog.
+    QCOMPARE(runUnattended(script(u"nofolders.csv"_s, {}), env), 3);
     f.writeProgramSettings();
     QSettings s(f.programSettings(), QSettings::IniFormat);
+    s.setValue(u"globals/gFile"_s, u"/kept.csv"_s);
+    s.sync();
+    // A run whose private working copy cannot be made is reported, not
+    // waited on nor played.
+    QProcessEnvironment missing = env;
+    missing.insert(u"TMPDIR"_s, f.root() + u"/missing"_s);
+    QCOMPARE(runUnattended(script(u"unopened.csv"_s, {}), missing, &errors), 3);
+    QVERIFY2(errors.contains("no private temporary folder"), errors.constData());
+
     // The interactive program's working copy: an unattended run leaves it be.
-    const QString shared = f.temp() + QStringLiteral("/tarn_a_s.csv");
+    const QString shared = f.temp() + u"/tarn_a_s.csv"_s;
     {
         QFile file(shared);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
     }
-    auto script = [&](const QString &name, const QByteArray &steps) {
-        const QString path = f.scripts() + QLatin1Char('/') + name;
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("\"Special\",\"URL\",\"\",\"\",\"about:blank\",\"\"\r\n" + steps);
-        return path;
-    };
-    const QString passes = script(QStringLiteral("passes.csv"), QByteArray());
-    const QString fails =
-        script(QStringLiteral("fails.csv"), "\"Web\",\"nothing\",\"INPUT\",\"onclick\",\"\",\"\"\r\n");
-    const QString processTemp = f.root() + QStringLiteral("/process-tmp");
+    const QString passes = script(u"passes.csv"_s, "\"Special\",\"Manual\",\"\",\"\",\"Look at it\",\"\"\r\n"
+                                                   "\"Web\",\"Next page\",\"A\",\"onclick\",\"\",\"\"\r\n");
+    const QString fails = script(u"fails.csv"_s, "\"Web\",\"Gone\",\"A\",\"onclick\",\"\",\"\"\r\n");
+    const QString processTemp = f.root() + u"/process-tmp"_s;
     QVERIFY(QDir().mkpath(processTemp));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), processTemp);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("KESTREL_STEP_INTERVAL_MS"), QStringLiteral("100"));
-    env.remove(QStringLiteral("KESTREL_DEBUG"));
+    env.insert(u"TMPDIR"_s, processTemp);
 
     // Three runs together in one environment, two of them of one script:
     // each plays its own script, ends with its own status and writes its own
@@ -316,36 +331,50 @@ void TestApp::unattendedRunsKeepToThemselves()
     for (const QString &path : order) {
         runs.push_back(std::make_unique<QProcess>());
         runs.back()->setProcessEnvironment(env);
-        runs.back()->start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel"), {path});
+        runs.back()->start(u"" KESTREL_BUILD_DIR "/kestrel"_s, {path});
     }
+    // The pages are served by this process: wait with events running.
+    QVERIFY(waitUntil([&] {
+        return std::all_of(runs.begin(), runs.end(),
+                           [](const auto &p) { return p->state() == QProcess::NotRunning; });
+    }, 120000));
     for (int i = 0; i < 3; ++i) {
-        QVERIFY(runs[i]->waitForFinished(120000));
         QCOMPARE(runs[i]->exitStatus(), QProcess::NormalExit);
         QCOMPARE(runs[i]->exitCode(), order[i] == fails ? 1 : 0);
-        QCOMPARE(runs[i]->readAllStandardError(), QByteArray());
+        QCOMPARE(runs[i]->readAllStandardError(),
+                 order[i] == fails ? QByteArray()
+                                   : "kestrel: step 2: manual step not shown in an unattended run: Look at it\n");
     }
+    // A failure's screen shot, of the whole screen, is named in its log.
+    const QStringList shots = QDir(f.images()).entryList(QDir::Files);
+    QCOMPARE(shots.size(), 1);
+    QVERIFY(shots[0].startsWith("fail_"_L1) && shots[0].endsWith("_.bmp"_L1));
+    QVERIFY(QImage(f.images() + u'/' + shots[0]).width() >= 1024);
     const QStringList logs = QDir(f.logs()).entryList(QDir::Files, QDir::Name);
     QCOMPARE(logs.size(), 3);
     int passedLogs = 0;
     for (const QString &name : logs) {
-        QFile file(f.logs() + QLatin1Char('/') + name);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray log = file.readAll();
-        QCOMPARE(log.count("Step: 1, =>Type=Special"), 1);
-        if (name.startsWith(QLatin1String("passes_"))) {
+        const QString log = readText(f.logs() + u'/' + name);
+        QCOMPARE(log.count("Step: 1, =>Type=Special"_L1), 1);
+        if (name.startsWith("passes_"_L1)) {
             ++passedLogs;
-            QVERIFY(log.endsWith("TEST COMPLETE - PASSED ****\r\n"));
-            QVERIFY(!log.contains("Step: 2"));
+            QVERIFY(log.contains("Step: 2, =>manual step not shown in an unattended run: Look at it"_L1));
+            QVERIFY2(log.endsWith("Step: 3, =>passed\r\n\r\nStep: 3, => **** TEST COMPLETE - PASSED ****\r\n"_L1),
+                     qPrintable(log));
         } else {
-            QVERIFY(name.startsWith(QLatin1String("fails_")));
-            QVERIFY(log.contains("Step: 2, =>failed - cannot find object"));
+            QVERIFY(name.startsWith("fails_"_L1));
+            QVERIFY(log.contains("Step: 2, =>failed - cannot find object\r\n"_L1));
+            QVERIFY(log.contains(f.images() + u'/' + shots[0] + u" saved !!!!!!"_s));
+            QVERIFY(!log.contains("TEST COMPLETE"_L1) && !log.contains("Look at it"_L1));
         }
     }
     QCOMPARE(passedLogs, 2);
-    // Nothing left behind in the temporary folder; the shared copy untouched.
+    // Nothing left behind in the temporary folder; the shared copy untouched;
+    // no settings stored.
     QCOMPARE(QDir(processTemp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
-    QVERIFY(readText(shared).contains(QLatin1String("Back")));
+    QVERIFY(readText(shared).contains("Back"_L1));
+    QCOMPARE(QSettings(f.programSettings(), QSettings::IniFormat).value(u"globals/gFile"_s), u"/kept.csv"_s);
 
     // What the window would show goes to the error output too, once per
     // kind; the verdict stays the script's.
@@ -359,7 +388,6 @@ void TestApp::unattendedRunsKeepToThemselves()
         "\"Special\",\"Snapshot\",\"\",\"\",\"one\",\"\"\r\n"
         "\"Special\",\"Snapshot\",\"\",\"\",\"two\",\"\"\r\n"
         "\"Special\",\"Manual\",\"\",\"\",\"log in by hand\",\"\"\r\n");
-    QByteArray errors;
     QCOMPARE(runUnattended(notices, env, &errors), 0);
     const QStringList err = QString::fromLocal8Bit(errors).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(err.size(), 3);

@@ -130,7 +130,6 @@ private slots:
     void playAndStopDuringARun();
     void workingCopyMissingOrEmpty();
     void pageThatNeverFinishesLoading();
-    void commandLineRun();
     void recordedSessionPlaysBack();
     void stepsWaitForThePageToRender();
 };
@@ -575,53 +574,6 @@ void TestPlayer::pageThatNeverFinishesLoading()
     QVERIFY(s.done());
     QVERIFY(s.passedAt(2));
     qunsetenv("KESTREL_PAGE_TIMEOUT_MS");
-}
-
-void TestPlayer::commandLineRun()
-{
-    Run s; // the folders, the page server and the script writer
-    const QString ini = s.f.programSettings();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        env.remove(QLatin1String(name)); // no display at all, as on a build server
-    QByteArray errors;
-    const auto run = [&](const QVector<ScriptLine> &lines, const QString &name) {
-        return runUnattended(s.script(lines, name), env, &errors);
-    };
-    const auto logOf = [&](const QString &prefix) { return logNamed(s.f.logs(), prefix); };
-
-    // Without the three folders nobody could answer the folder dialog.
-    QCOMPARE(run({s.open()}, u"nofolders.csv"_qs), 3);
-    s.f.writeProgramSettings();
-    QSettings(ini, QSettings::IniFormat).setValue(u"globals/gFile"_qs, u"/kept.csv"_qs);
-    // A run whose private working copy cannot be made is reported, not
-    // waited on nor played.
-    const QProcessEnvironment before = env;
-    env.insert(u"TMPDIR"_qs, s.f.root() + u"/missing"_qs);
-    QCOMPARE(run({s.open()}, u"unopened.csv"_qs), 3);
-    QVERIFY2(errors.contains("no private temporary folder"), errors.constData());
-    env = before;
-    QCOMPARE(run({s.open(), special(u"Manual"_qs, u"Look at it"_qs),
-                  web(u"Next page"_qs, u"A"_qs, u"onclick"_qs)},
-                 u"good.csv"_qs),
-             0);
-    const QString good = logOf(u"good"_qs);
-    QVERIFY(good.contains("Step: 2, =>manual step not shown in an unattended run: Look at it"_L1));
-    QVERIFY2(good.endsWith(u"Step: 3, =>passed\r\n\r\nStep: 3, =>"_qs + kComplete + u"\r\n"_qs),
-             qPrintable(good));
-    QVERIFY(s.images(u"*"_qs).isEmpty());
-
-    QCOMPARE(run({s.open(), web(u"Gone"_qs, u"A"_qs, u"onclick"_qs)}, u"bad.csv"_qs), 1);
-    const QString bad = logOf(u"bad"_qs);
-    QVERIFY(bad.contains("Step: 2, =>failed - cannot find object\r\n"_L1));
-    QVERIFY(!bad.contains("TEST COMPLETE"_L1));
-    const QStringList shots = s.images(u"fail_*_.bmp"_qs);
-    QCOMPARE(shots.size(), 1);
-    QVERIFY(bad.contains(s.f.images() + u'/' + shots[0] + u" saved !!!!!!"_qs));
-    QVERIFY(QImage(s.f.images() + u'/' + shots[0]).width() >= 1024);
-    // The runs stored no settings.
-    QCOMPARE(QSettings(ini, QSettings::IniFormat).value(u"globals/gFile"_qs).toString(),
-             u"/kept.csv"_qs);
 }
 
 // A session recorded with real mouse and key input against the demo shop,
