@@ -5,7 +5,6 @@
 #include "script/ScriptLine.h"
 
 #include <QImage>
-#include <QSettings>
 #include <QTimer>
 
 namespace {
@@ -121,17 +120,14 @@ public:
 
 private slots:
     void passingRunsAndWhatReachesThePage();
-    void failuresEndTheRunWithAScreenShot();
+    void failuresWorkingCopyAndLogs();
     void checksFindAndHighlight();
     void checkedFieldContent();
-    void replayActsOnTheRecordedElement();
     void navigationAndPopupSteps();
-    void manualStepPausesAndResumesAndSnapshots();
     void playAndStopDuringARun();
-    void workingCopyMissingOrEmpty();
-    void pageThatNeverFinishesLoading();
+    void manualStepPausesAndResumesAndSnapshots();
+    void waitsForPagesAndElements();
     void recordedSessionPlaysBack();
-    void stepsWaitForThePageToRender();
 };
 
 void TestPlayer::passingRunsAndWhatReachesThePage()
@@ -162,9 +158,10 @@ void TestPlayer::passingRunsAndWhatReachesThePage()
 
     // Values, list choices and clicks reach the page as a person's would.
     QVERIFY(s.run({s.open(), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"widgets"_qs),
-            web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs, u"UK:United Kingdom"_qs),
-            web(u"covered"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Covered"_qs),
-            web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)}));
+                   web(u"country"_qs, u"SELECT"_qs, u"onclick"_qs, u"2"_qs,
+                       u"UK:United Kingdom"_qs),
+                   web(u"covered"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Covered"_qs),
+                   web(u"far"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Far"_qs)}));
     QVERIFY(s.logEnds(kComplete));
     // The field's value tracker saw a change; the covered button got its own
     // click, the one far down a trusted click after scrolling.
@@ -186,9 +183,35 @@ void TestPlayer::passingRunsAndWhatReachesThePage()
     QVERIFY(s.logEnds(kComplete));
     QTRY_VERIFY(s.k.browser()->LocationURL().endsWith("result.html?term=kestrel"_L1));
     QCOMPARE(QCursor::pos(), screen);
+
+    // Several elements share the recorded identity: the one the user acted on is
+    // the one found again (by the value of a button, radio or box, by the
+    // recorded hint), and where nothing tells, the first, with a note.
+    const QString cell = u"<button onclick=\"note('delete pressed')\">Delete</button>"_qs;
+    const QString input = u"INPUT"_qs, button = u"BUTTON"_qs, click = u"onclick"_qs,
+                  typed = u"onfocusout"_qs;
+    QVERIFY(s.run({s.open(u"many.html"_qs), web({}, input, typed, u"Ann"_qs, u"@1"_qs),
+                   web({}, input, typed, u"Lee"_qs, u"#last-name"_qs),
+                   web({}, input, click, u"Send"_qs), // the unnamed submit button
+                   web(u"veg"_qs, input, click, u"peas"_qs),
+                   web({}, button, click, u"Remove"_qs, u"@2"_qs),
+                   web({}, button, click, u"Remove"_qs, u"#rm-plum"_qs),
+                   web({}, u"TD"_qs, click, cell), // the cell, not the button in its middle
+                   web({}, input, typed, u"Zed"_qs),
+                   web(u"inner"_qs, input, typed, u"deep"_qs),
+                   web({}, button, click, u"Same"_qs)}));
+    QVERIFY(s.logEnds(kComplete));
+    QCOMPARE(s.events(), u"submitted Ann Lee|removed Pear|removed Plum|cell clicked false|"
+                         "inner deep|inner pressed"_qs);
+    QCOMPARE(s.js(u"[...document.querySelectorAll('input')].map((e) => e.value + (e.checked ? '*' : ''))"
+                  ".join()"_qs).toString(),
+             u"Zed,Lee,Send,beans,peas*,Alice,"_qs);
+    QVERIFY(s.logHas("Step: 9, =>3 elements match; the first was used\nStep: 9, =>passed"_L1));
+    QVERIFY(s.logHas("Step: 11, =>2 elements match; the first was used\nStep: 11, =>passed"_L1));
+    QCOMPARE(s.log().count("elements match"_L1), 2);
 }
 
-void TestPlayer::failuresEndTheRunWithAScreenShot()
+void TestPlayer::failuresWorkingCopyAndLogs()
 {
     Run s;
     QVERIFY(s.start());
@@ -196,11 +219,11 @@ void TestPlayer::failuresEndTheRunWithAScreenShot()
     // A check whose text changed; then, within seconds, a link whose text
     // differs in letter case: a failure image each, none replaced.
     QVERIFY(s.run({s.open(), check(u"total"_qs, u"TD"_qs, u"41.00"_qs), after}));
-    QVERIFY(s.log().contains("Step: 2, =>failed\n"_L1));
+    QVERIFY(s.logHas("Step: 2, =>failed\n"_L1));
     QVERIFY(s.logEnds(u" saved !!!!!!\n"_qs));
     // Found, then gone from the page before the click.
     QVERIFY(s.run({s.open(), web(u"vanish"_qs, u"INPUT"_qs, u"onclick"_qs, u"x"_qs), after}));
-    QVERIFY(s.log().contains("Step: 2, =>failed - cannot find object\n"_L1));
+    QVERIFY(s.logHas("Step: 2, =>failed - cannot find object\n"_L1));
     QCOMPARE(s.events(), u"vanished"_qs);
     QVERIFY(s.run({s.open(), web(u"next page"_qs, u"A"_qs, u"onclick"_qs), after}));
 
@@ -218,6 +241,60 @@ void TestPlayer::failuresEndTheRunWithAScreenShot()
     QCOMPARE(s.k.session.stepno, 2);
     QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-on.bmp"_qs);
+
+    const QString empty = u"Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."_qs;
+    s.play({}); // one empty step that passes
+    QVERIFY(s.done());
+    QCOMPARE(s.log(), empty + u"Step: 1, =>passed\nStep: 1, =>"_qs + kComplete);
+    // A working copy that is gone ends the run after one empty step, failed.
+    QFile::remove(s.k.session.g.gTempFile);
+    s.k.player.DoPlay();
+    QVERIFY(s.done());
+    QCOMPARE(s.k.session.stepno, 1);
+    QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.session.g.gTempFile),
+             qPrintable(s.log()));
+    QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
+    QCOMPARE(s.images(u"fail_*"_qs).size(), 4);
+
+    // Lines of a type the player does not know do nothing, and the log says
+    // so instead of "passed".
+    {
+        QFile f(s.k.session.g.gTempFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
+    }
+    s.k.player.DoPlay();
+    QVERIFY(s.done());
+    QCOMPARE(s.log().count(u"=>skipped - unknown step type"_qs), 2);
+    QVERIFY(s.logHas(u"Step: 2, =>Type=xyz, Object="_qs));
+    QVERIFY(!s.log().contains(u"passed\n"_qs));
+    QVERIFY(s.log().endsWith(kComplete));
+
+    // What is recorded after New is not the old script: its runs are not
+    // logged into the old script's log but into one of their own.
+    const QDateTime at(QDate(2005, 12, 9), QTime(14, 30, 5));
+    ScriptClock::now = [at] { return at; };
+    s.win.mnuFileNew->trigger();
+    QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
+    QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
+    QCOMPARE(s.k.session.g.gLogFile, QString());
+    s.k.player.DoPlay();
+    s.k.player.CmdStop_Click();
+    const QString untitled = s.f.logs() + u"/untitled_2005-12-09-143005.log"_qs;
+    QCOMPARE(s.k.session.g.gLogFile, untitled);
+    s.k.log.WriteLog(1, u"first\r\n"_qs);
+    s.k.player.DoPlay(); // the same unsaved script again: the same log
+    s.k.player.CmdStop_Click();
+    s.k.log.WriteLog(1, u"second\r\n"_qs);
+    QCOMPARE(readText(untitled), u"Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"_qs);
+    // After New, a new log, even in the same second.
+    s.win.mnuFileNew->trigger();
+    s.k.player.DoPlay();
+    s.k.player.CmdStop_Click();
+    s.k.log.WriteLog(1, u"third\r\n"_qs);
+    ScriptClock::now = [] { return QDateTime::currentDateTime(); };
+    QCOMPARE(s.k.session.g.gLogFile, s.f.logs() + u"/untitled_2005-12-09-143005_2.log"_qs);
+    QCOMPARE(readText(s.k.session.g.gLogFile), u"Step: 1, =>third\r\n\r\n"_qs);
 }
 
 void TestPlayer::checksFindAndHighlight()
@@ -225,8 +302,8 @@ void TestPlayer::checksFindAndHighlight()
     Run s;
     QVERIFY(s.start());
     QVERIFY(s.run({s.open(), check(u"dup"_qs, u"INPUT"_qs, u"first"_qs),
-            check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)}) && s.passedAt(3));
-    QVERIFY(s.log().contains("Step: 2, =>2 elements match; the first was used\nStep: 2, =>passed"_L1));
+                   check(u"ignored"_qs, u"TD"_qs, u"plain cell"_qs)}) && s.passedAt(3));
+    QVERIFY(s.logHas("Step: 2, =>2 elements match; the first was used\nStep: 2, =>passed"_L1));
     // Highlighted with border 3 and grey, then put back exactly as it was.
     const QString events = s.events();
     QVERIFY2(events.contains("white style 3px rgb(192, 192, 192)|"_L1)
@@ -272,10 +349,10 @@ void TestPlayer::checksFindAndHighlight()
     // A page that replaces the built-ins the agent could use cannot change
     // what a check finds nor what it compares.
     QVERIFY(s.run({s.open(u"tamper.html"_qs), check(u"x"_qs, u"TD"_qs, u"real cell"_qs),
-            check(u"who"_qs, u"INPUT"_qs, u"Bob"_qs, u"#bob"_qs),
-            web(u"who"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"Carol"_qs, u"@2"_qs),
-            check(u"who"_qs, u"INPUT"_qs, u"Carol"_qs, u"@2"_qs),
-            check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs, u"@1"_qs)}) && s.passedAt(6));
+                   check(u"who"_qs, u"INPUT"_qs, u"Bob"_qs, u"#bob"_qs),
+                   web(u"who"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"Carol"_qs, u"@2"_qs),
+                   check(u"who"_qs, u"INPUT"_qs, u"Carol"_qs, u"@2"_qs),
+                   check(u"who"_qs, u"INPUT"_qs, u"Alice"_qs, u"@1"_qs)}) && s.passedAt(6));
     for (const ScriptLine &forged : {check(u"x"_qs, u"TD"_qs, u"forged"_qs),
                                      check(u"who"_qs, u"INPUT"_qs, u"forged"_qs)}) {
         QVERIFY(s.run({s.open(u"tamper.html"_qs), forged, special({})}));
@@ -308,36 +385,6 @@ void TestPlayer::checkedFieldContent()
     }
 }
 
-// Several elements share the recorded identity: the one the user acted on is
-// the one found again (by the value of a button, radio or box, by the
-// recorded hint), and where nothing tells, the first, with a note.
-void TestPlayer::replayActsOnTheRecordedElement()
-{
-    Run s;
-    QVERIFY(s.start());
-    const QString cell = u"<button onclick=\"note('delete pressed')\">Delete</button>"_qs;
-    const QString input = u"INPUT"_qs, button = u"BUTTON"_qs, click = u"onclick"_qs,
-                  typed = u"onfocusout"_qs;
-    QVERIFY(s.run({s.open(u"many.html"_qs), web({}, input, typed, u"Ann"_qs, u"@1"_qs),
-            web({}, input, typed, u"Lee"_qs, u"#last-name"_qs),
-            web({}, input, click, u"Send"_qs), // the unnamed submit button
-            web(u"veg"_qs, input, click, u"peas"_qs),
-            web({}, button, click, u"Remove"_qs, u"@2"_qs),
-            web({}, button, click, u"Remove"_qs, u"#rm-plum"_qs),
-            web({}, u"TD"_qs, click, cell), // the cell, not the button in its middle
-            web({}, input, typed, u"Zed"_qs),
-            web(u"inner"_qs, input, typed, u"deep"_qs),
-            web({}, button, click, u"Same"_qs)}));
-    QVERIFY(s.logEnds(kComplete));
-    QCOMPARE(s.events(), u"submitted Ann Lee|removed Pear|removed Plum|cell clicked false|"
-                         "inner deep|inner pressed"_qs);
-    QCOMPARE(s.js(u"[...document.querySelectorAll('input')].map((e) => e.value + (e.checked ? '*' : ''))"
-                  ".join()"_qs).toString(),
-             u"Zed,Lee,Send,beans,peas*,Alice,"_qs);
-    QVERIFY(s.log().contains("Step: 9, =>3 elements match; the first was used\nStep: 9, =>passed"_L1));
-    QVERIFY(s.log().contains("Step: 11, =>2 elements match; the first was used\nStep: 11, =>passed"_L1));
-    QCOMPARE(s.log().count("elements match"_L1), 2);
-}
 
 void TestPlayer::navigationAndPopupSteps()
 {
@@ -346,8 +393,9 @@ void TestPlayer::navigationAndPopupSteps()
     // The check finds its text only when the pop-up the click opened is the
     // browser in front.
     QVERIFY(s.run({s.open(u"next.html"_qs), web(u"x"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
-            check(u"child"_qs, u"P"_qs, u"A pop-up"_qs), special(u"Close"_qs),
-            web(u"Start again"_qs, u"A"_qs, u"onclick"_qs), special(u"back"_qs), special({})}));
+                   check(u"child"_qs, u"P"_qs, u"A pop-up"_qs), special(u"Close"_qs),
+                   web(u"Start again"_qs, u"A"_qs, u"onclick"_qs), special(u"back"_qs),
+                   special({})}));
     QVERIFY(s.logEnds(u"Step: 7, =>"_qs + kComplete));
     QCOMPARE(s.k.session.ix, 0);
     QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
@@ -373,63 +421,6 @@ void TestPlayer::navigationAndPopupSteps()
     QCOMPARE(s.k.browsers.wbMyBrowser.size(), 1);
     QVERIFY(s.logHas("Step: 3, =>failed - cannot find object\n"_L1));
     QVERIFY(!s.log().contains("Step: 3, =>passed"_L1));
-}
-
-void TestPlayer::manualStepPausesAndResumesAndSnapshots()
-{
-    Run s;
-    QVERIFY(s.start());
-    s.d.expect(u"message"_qs);
-    s.play({s.open(), special(u"Manual"_qs, u"Compare \"the\" form"_qs), special({}),
-            special(u"manual"_qs, u"Last one"_qs)});
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.g.gMode, Mode::Manual, kRun);
-    QTRY_VERIFY(!s.k.session.doingstep);
-    QCOMPARE(s.d.shown.last(), u"message|Manual Step|Compare \"the\" form"_qs);
-    QCOMPARE(s.playPicture(), u"pause.bmp"_qs);
-    QVERIFY(!s.k.player.Timer1.isActive());
-    QTest::qWait(200);
-    QCOMPARE(s.k.session.stepno, 2);
-    // Edited while it waits: the next tick reads the new third line.
-    writeLines(s.k.session.g.gTempFile,
-               {s.open(), special(u"Manual"_qs, u"Compare"_qs),
-                special(u"Snapshot"_qs, u"edited"_qs), special(u"manual"_qs, u"Last one"_qs)});
-
-    // Play goes on with the next line and keeps the log; the last line, a
-    // manual step, is shown again after each Play until Stop.
-    s.d.expect(u"message"_qs);
-    s.d.expect(u"message"_qs);
-    s.k.player.DoPlay();
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 4, kRun);
-    QTRY_COMPARE(s.k.session.g.gMode, Mode::Manual);
-    s.k.player.DoPlay();
-    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 5, kRun);
-    QTRY_VERIFY(!s.k.session.doingstep);
-    QCOMPARE(s.d.shown.size(), 3);
-    QCOMPARE(s.d.shown.last(), u"message|Manual Step|Last one"_qs);
-    QCOMPARE(s.images(u"*"_qs), QStringList{u"step_3_edited.bmp"_qs});
-    QVERIFY(s.log().startsWith("Step: 1, =>"_L1));
-    QVERIFY(s.log().contains("Step: 5, =>Type=Special, Object=manual"_L1));
-    QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
-    s.win.CmdStop->click();
-    QCOMPARE(s.k.session.g.gMode, Mode::Idle);
-    QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
-    QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
-
-    // Snapshot names: the step number stands in for none; a name that would
-    // leave the folder or is no file name is not saved, and the run goes on.
-    QDir(s.f.images()).removeRecursively(); // made again
-    const QString snap = u"Snapshot"_qs;
-    QVERIFY(s.run({special(snap, u"login page"_qs), special(u"snapshot"_qs),
-            special(snap, u"../escaped"_qs), special(snap, u"a/b"_qs),
-            special(snap, u"two\r\nlines"_qs)}));
-    QCOMPARE(s.images(u"*"_qs), QStringList({u"step_1_login page.bmp"_qs, u"step_2_.bmp"_qs}));
-    QCOMPARE(QImage(s.f.images() + u"/step_1_login page.bmp"_qs, "BMP").size(), s.win.size());
-    QCOMPARE(QDir(s.f.root()).entryList({u"*escaped*"_qs}), QStringList());
-    for (const char *entry :
-         {"Step: 3, =>snapshot \"../escaped\" not saved: ",
-          "Step: 4, =>snapshot \"a/b\" not saved: ", "Step: 5, =>snapshot \"two"})
-        QVERIFY2(s.log().contains(QLatin1String(entry)), entry);
-    QVERIFY(s.passedAt(5));
 }
 
 void TestPlayer::playAndStopDuringARun()
@@ -473,66 +464,66 @@ void TestPlayer::playAndStopDuringARun()
     QCOMPARE(s.k.session.stepno, 3);
 }
 
-void TestPlayer::workingCopyMissingOrEmpty()
+void TestPlayer::manualStepPausesAndResumesAndSnapshots()
 {
     Run s;
     QVERIFY(s.start());
-    const QString empty = u"Step: 1, =>Type=, Object=, Method=,Value=, Value2=....."_qs;
-    s.play({}); // one empty step that passes
-    QVERIFY(s.done());
-    QCOMPARE(s.log(), empty + u"Step: 1, =>passed\nStep: 1, =>"_qs + kComplete);
-    // A working copy that is gone ends the run after one empty step, failed.
-    QFile::remove(s.k.session.g.gTempFile);
+    s.d.expect(u"message"_qs);
+    s.play({s.open(), special(u"Manual"_qs, u"Compare \"the\" form"_qs), special({}),
+            special(u"manual"_qs, u"Last one"_qs)});
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.g.gMode, Mode::Manual, kRun);
+    QTRY_VERIFY(!s.k.session.doingstep);
+    QCOMPARE(s.d.shown.last(), u"message|Manual Step|Compare \"the\" form"_qs);
+    QCOMPARE(s.playPicture(), u"pause.bmp"_qs);
+    QVERIFY(!s.k.player.Timer1.isActive());
+    QTest::qWait(200);
+    QCOMPARE(s.k.session.stepno, 2);
+    // Edited while it waits: the next tick reads the new third line.
+    writeLines(s.k.session.g.gTempFile,
+               {s.open(), special(u"Manual"_qs, u"Compare"_qs),
+                special(u"Snapshot"_qs, u"edited"_qs), special(u"manual"_qs, u"Last one"_qs)});
+
+    // Play goes on with the next line and keeps the log; the last line, a
+    // manual step, is shown again after each Play until Stop.
+    s.d.expect(u"message"_qs);
+    s.d.expect(u"message"_qs);
     s.k.player.DoPlay();
-    QVERIFY(s.done());
-    QCOMPARE(s.k.session.stepno, 1);
-    QVERIFY2(s.log().startsWith(empty + u"Step: 1, =>failed - the script "_qs + s.k.session.g.gTempFile),
-             qPrintable(s.log()));
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 4, kRun);
+    QTRY_COMPARE(s.k.session.g.gMode, Mode::Manual);
+    s.k.player.DoPlay();
+    QTRY_COMPARE_WITH_TIMEOUT(s.k.session.stepno, 5, kRun);
+    QTRY_VERIFY(!s.k.session.doingstep);
+    QCOMPARE(s.d.shown.size(), 3);
+    QCOMPARE(s.d.shown.last(), u"message|Manual Step|Last one"_qs);
+    QCOMPARE(s.images(u"*"_qs), QStringList{u"step_3_edited.bmp"_qs});
+    QVERIFY(s.log().startsWith("Step: 1, =>"_L1));
+    QVERIFY(s.logHas("Step: 5, =>Type=Special, Object=manual"_L1));
     QVERIFY(!s.log().contains("TEST COMPLETE"_L1));
-    QCOMPARE(s.images(u"fail_*"_qs).size(), 1);
-
-    // Lines of a type the player does not know do nothing, and the log says
-    // so instead of "passed".
-    {
-        QFile f(s.k.session.g.gTempFile);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
-    }
-    s.k.player.DoPlay();
-    QVERIFY(s.done());
-    QCOMPARE(s.log().count(u"=>skipped - unknown step type"_qs), 2);
-    QVERIFY(s.log().contains(u"Step: 2, =>Type=xyz, Object="_qs));
-    QVERIFY(!s.log().contains(u"passed\n"_qs));
-    QVERIFY(s.log().endsWith(kComplete));
-
-    // What is recorded after New is not the old script: its runs are not
-    // logged into the old script's log but into one of their own.
-    const QDateTime at(QDate(2005, 12, 9), QTime(14, 30, 5));
-    ScriptClock::now = [at] { return at; };
-    s.win.mnuFileNew->trigger();
-    QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
+    s.win.CmdStop->click();
+    QCOMPARE(s.k.session.g.gMode, Mode::Idle);
     QCOMPARE(s.playPicture(), u"play-off.bmp"_qs);
-    QCOMPARE(s.k.session.g.gLogFile, QString());
-    s.k.player.DoPlay();
-    s.k.player.CmdStop_Click();
-    const QString untitled = s.f.logs() + u"/untitled_2005-12-09-143005.log"_qs;
-    QCOMPARE(s.k.session.g.gLogFile, untitled);
-    s.k.log.WriteLog(1, u"first\r\n"_qs);
-    s.k.player.DoPlay(); // the same unsaved script again: the same log
-    s.k.player.CmdStop_Click();
-    s.k.log.WriteLog(1, u"second\r\n"_qs);
-    QCOMPARE(readText(untitled), u"Step: 1, =>first\r\n\r\nStep: 1, =>second\r\n\r\n"_qs);
-    // After New, a new log, even in the same second.
-    s.win.mnuFileNew->trigger();
-    s.k.player.DoPlay();
-    s.k.player.CmdStop_Click();
-    s.k.log.WriteLog(1, u"third\r\n"_qs);
-    ScriptClock::now = [] { return QDateTime::currentDateTime(); };
-    QCOMPARE(s.k.session.g.gLogFile, s.f.logs() + u"/untitled_2005-12-09-143005_2.log"_qs);
-    QCOMPARE(readText(s.k.session.g.gLogFile), u"Step: 1, =>third\r\n\r\n"_qs);
+    QCOMPARE(s.win.CmdRecord->property("picture").toString(), u"record-off.bmp"_qs);
+
+    // Snapshot names: the step number stands in for none; a name that would
+    // leave the folder or is no file name is not saved, and the run goes on.
+    QDir(s.f.images()).removeRecursively(); // made again
+    const QString snap = u"Snapshot"_qs;
+    QVERIFY(s.run({special(snap, u"login page"_qs), special(u"snapshot"_qs),
+                   special(snap, u"../escaped"_qs), special(snap, u"a/b"_qs),
+                   special(snap, u"two\r\nlines"_qs)}));
+    QCOMPARE(s.images(u"*"_qs), QStringList({u"step_1_login page.bmp"_qs, u"step_2_.bmp"_qs}));
+    QCOMPARE(QImage(s.f.images() + u"/step_1_login page.bmp"_qs, "BMP").size(), s.win.size());
+    QCOMPARE(QDir(s.f.root()).entryList({u"*escaped*"_qs}), QStringList());
+    for (const char *entry :
+         {"Step: 3, =>snapshot \"../escaped\" not saved: ",
+          "Step: 4, =>snapshot \"a/b\" not saved: ", "Step: 5, =>snapshot \"two"})
+        QVERIFY2(s.log().contains(QLatin1String(entry)), entry);
+    QVERIFY(s.passedAt(5));
 }
 
-void TestPlayer::pageThatNeverFinishesLoading()
+
+
+void TestPlayer::waitsForPagesAndElements()
 {
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "1500");
     Run s;
@@ -551,7 +542,7 @@ void TestPlayer::pageThatNeverFinishesLoading()
     // A step whose page starts loading after its action has one verdict,
     // given when the load has ended (here: never).
     QVERIFY(s.run({s.open(u"many.html"_qs), web(u"go"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs),
-            special({}), special({})}));
+                   special({}), special({})}));
     QVERIFY(s.logHas(late));
     for (int step = 1; step <= 4; ++step)
         QVERIFY2(!s.log().contains(u"Step: %1, =>passed"_qs.arg(step))
@@ -574,6 +565,36 @@ void TestPlayer::pageThatNeverFinishesLoading()
     QVERIFY(s.done());
     QVERIFY(s.passedAt(2));
     qunsetenv("KESTREL_PAGE_TIMEOUT_MS");
+
+    // An app that renders what the next steps need when a slow request returns:
+    // at a short step interval the steps wait for it; what never comes fails
+    // after the bound, and Stop ends the wait.
+    qputenv("KESTREL_WAIT_MS", "8000");
+    s.server.addDelayedPath(u"/player/orders.txt"_qs, 1200);
+    const ScriptLine page = s.open(u"late.html"_qs),
+                     orders = check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs),
+                     load = web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
+                     open = web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
+                     opened = check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs);
+    QVERIFY(s.run({page, load, orders, open, opened}) && s.passedAt(5));
+    // Again, the element to click being the one that comes late.
+    QVERIFY(s.run({page, load, open, opened}) && s.passedAt(4));
+
+    // What never appears fails with the usual messages once the wait is over.
+    qputenv("KESTREL_WAIT_MS", "500");
+    QVERIFY(s.run({page, orders}) && s.logHas(u"Step: 2, =>failed\n"_qs));
+    QVERIFY(s.run({page, open}) && s.logHas(u"Step: 2, =>failed - cannot find object\n"_qs));
+
+    // Stop ends a long wait at once, without a verdict for the step.
+    qputenv("KESTREL_WAIT_MS", "600000");
+    for (const ScriptLine &awaited : {open, orders}) {
+        s.play({page, awaited, special({})});
+        s.whenLogged(u"Step: 2, =>Type="_qs,
+                     [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
+        QVERIFY(s.done());
+        QVERIFY(s.logEnds(u"Step: 2, =>stopped - the run was stopped before this step acted\n"_qs));
+    }
+    qputenv("KESTREL_WAIT_MS", "300");
 }
 
 // A session recorded with real mouse and key input against the demo shop,
@@ -621,40 +642,6 @@ void TestPlayer::recordedSessionPlaysBack()
     QVERIFY(s.d.unexpected.isEmpty());
 }
 
-// An app that renders what the next steps need when a slow request returns:
-// at a short step interval the steps wait for it; what never comes fails
-// after the bound, and Stop ends the wait.
-void TestPlayer::stepsWaitForThePageToRender()
-{
-    qputenv("KESTREL_WAIT_MS", "8000");
-    Run s;
-    s.server.addDelayedPath(u"/player/orders.txt"_qs, 1200);
-    QVERIFY(s.start());
-    const ScriptLine page = s.open(u"late.html"_qs),
-                     orders = check(u"onclick"_qs, u"P"_qs, u"3 orders"_qs),
-                     load = web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Load"_qs),
-                     open = web(u"onclick"_qs, u"BUTTON"_qs, u"onclick"_qs, u"Open"_qs),
-                     opened = check(u"onclick"_qs, u"BUTTON"_qs, u"Opened"_qs);
-    QVERIFY(s.run({page, load, orders, open, opened}) && s.passedAt(5));
-    // Again, the element to click being the one that comes late.
-    QVERIFY(s.run({page, load, open, opened}) && s.passedAt(4));
-
-    // What never appears fails with the usual messages once the wait is over.
-    qputenv("KESTREL_WAIT_MS", "500");
-    QVERIFY(s.run({page, orders}) && s.logHas(u"Step: 2, =>failed\n"_qs));
-    QVERIFY(s.run({page, open}) && s.logHas(u"Step: 2, =>failed - cannot find object\n"_qs));
-
-    // Stop ends a long wait at once, without a verdict for the step.
-    qputenv("KESTREL_WAIT_MS", "600000");
-    for (const ScriptLine &awaited : {open, orders}) {
-        s.play({page, awaited, special({})});
-        s.whenLogged(u"Step: 2, =>Type="_qs,
-                     [&s] { QTimer::singleShot(300, s.win.CmdStop, &QPushButton::click); });
-        QVERIFY(s.done());
-        QVERIFY(s.logEnds(u"Step: 2, =>stopped - the run was stopped before this step acted\n"_qs));
-    }
-    qputenv("KESTREL_WAIT_MS", "300");
-}
 
 QTEST_MAIN(TestPlayer)
 #include "test_player.moc"
