@@ -17,8 +17,7 @@ class TestSettings : public QObject
 private slots:
     void missingAndDamagedStoreReadEmpty();
     void saveThenLoadRoundTrips();
-    void workingCopyFollowsEnvironment();
-    void leftoverWorkingCopyIsDeleted();
+    void workingCopyFollowsEnvironmentAndStartsEmpty();
     void folderCheckCreatesOrRefuses();
 };
 
@@ -108,13 +107,14 @@ void TestSettings::saveThenLoadRoundTrips()
     QCOMPARE(session.gDftLogDir, f.logs());
 }
 
-void TestSettings::workingCopyFollowsEnvironment()
+void TestSettings::workingCopyFollowsEnvironmentAndStartsEmpty()
 {
     TestFolders f;
-    QCOMPARE(workingCopyPath(), f.temp() + QStringLiteral("/tarn_a_s.csv"));
+    const QString copy = f.temp() + QStringLiteral("/tarn_a_s.csv");
+    QCOMPARE(workingCopyPath(), copy);
     // "tmp" comes before "temp" when both are set.
     qputenv("temp", "/var/tmp");
-    QCOMPARE(workingCopyPath(), f.temp() + QStringLiteral("/tarn_a_s.csv"));
+    QCOMPARE(workingCopyPath(), copy);
     qunsetenv("temp");
     qputenv("tmp", "");
     qputenv("TEMP", "/var/tmp");
@@ -124,12 +124,9 @@ void TestSettings::workingCopyFollowsEnvironment()
     QCOMPARE(workingCopyPath(), QStringLiteral("/somewhere/tarn_a_s.csv"));
     qunsetenv("TMPDIR");
     QCOMPARE(workingCopyPath(), QStringLiteral("/tmp/tarn_a_s.csv"));
-}
 
-void TestSettings::leftoverWorkingCopyIsDeleted()
-{
-    TestFolders f;
-    const QString copy = f.temp() + QStringLiteral("/tarn_a_s.csv");
+    // A copy left over from an earlier start is deleted.
+    qputenv("tmp", f.temp().toLocal8Bit());
     QFile file(copy);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
