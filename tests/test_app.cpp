@@ -316,9 +316,11 @@ void TestApp::unattendedRunsKeepToThemselves()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
     }
-    const QString passes = script(u"passes.csv"_s, "\"Special\",\"Manual\",\"\",\"\",\"Look at it\",\"\"\r\n"
-                                                   "\"Web\",\"Next page\",\"A\",\"onclick\",\"\",\"\"\r\n");
-    const QString fails = script(u"fails.csv"_s, "\"Web\",\"Gone\",\"A\",\"onclick\",\"\",\"\"\r\n");
+    const QString passes = script(u"passes.csv"_s,
+                                  "\"Special\",\"Manual\",\"\",\"\",\"Look at it\",\"\"\r\n"
+                                  "\"Web\",\"Next page\",\"A\",\"onclick\",\"\",\"\"\r\n");
+    const QString fails =
+        script(u"fails.csv"_s, "\"Web\",\"Gone\",\"A\",\"onclick\",\"\",\"\"\r\n");
     const QString processTemp = f.root() + u"/process-tmp"_s;
     QVERIFY(QDir().mkpath(processTemp));
     env.insert(u"TMPDIR"_s, processTemp);
@@ -327,6 +329,7 @@ void TestApp::unattendedRunsKeepToThemselves()
     // each plays its own script, ends with its own status and writes its own
     // log; nothing but Kestrel's own lines on the error output.
     const QStringList order = {passes, fails, passes};
+    const QByteArray notice = "manual step not shown in an unattended run: Look at it";
     std::vector<std::unique_ptr<QProcess>> runs;
     for (const QString &path : order) {
         runs.push_back(std::make_unique<QProcess>());
@@ -342,8 +345,7 @@ void TestApp::unattendedRunsKeepToThemselves()
         QCOMPARE(runs[i]->exitStatus(), QProcess::NormalExit);
         QCOMPARE(runs[i]->exitCode(), order[i] == fails ? 1 : 0);
         QCOMPARE(runs[i]->readAllStandardError(),
-                 order[i] == fails ? QByteArray()
-                                   : "kestrel: step 2: manual step not shown in an unattended run: Look at it\n");
+                 order[i] == fails ? QByteArray() : "kestrel: step 2: " + notice + '\n');
     }
     // A failure's screen shot, of the whole screen, is named in its log.
     const QStringList shots = QDir(f.images()).entryList(QDir::Files);
@@ -358,8 +360,9 @@ void TestApp::unattendedRunsKeepToThemselves()
         QCOMPARE(log.count("Step: 1, =>Type=Special"_L1), 1);
         if (name.startsWith("passes_"_L1)) {
             ++passedLogs;
-            QVERIFY(log.contains("Step: 2, =>manual step not shown in an unattended run: Look at it"_L1));
-            QVERIFY2(log.endsWith("Step: 3, =>passed\r\n\r\nStep: 3, => **** TEST COMPLETE - PASSED ****\r\n"_L1),
+            QVERIFY(log.contains(u"Step: 2, =>"_s + QLatin1String(notice)));
+            QVERIFY2(log.endsWith("Step: 3, =>passed\r\n\r\n"
+                                  "Step: 3, => **** TEST COMPLETE - PASSED ****\r\n"_L1),
                      qPrintable(log));
         } else {
             QVERIFY(name.startsWith("fails_"_L1));
@@ -374,7 +377,8 @@ void TestApp::unattendedRunsKeepToThemselves()
     QCOMPARE(QDir(processTemp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
     QVERIFY(readText(shared).contains("Back"_L1));
-    QCOMPARE(QSettings(f.programSettings(), QSettings::IniFormat).value(u"globals/gFile"_s), u"/kept.csv"_s);
+    QCOMPARE(QSettings(f.programSettings(), QSettings::IniFormat).value(u"globals/gFile"_s),
+             u"/kept.csv"_s);
 
     // What the window would show goes to the error output too, once per
     // kind; the verdict stays the script's.

@@ -8,7 +8,8 @@ bool Program::start(const QString &gFile)
 
 bool Program::shows(const QString &urlEnd)
 {
-    return waitUntil([&] { return browser()->LocationURL().endsWith(urlEnd) && !browser()->Busy(); });
+    return waitUntil(
+        [&] { return browser()->LocationURL().endsWith(urlEnd) && !browser()->Busy(); });
 }
 
 void Program::click(const QString &element, bool press)

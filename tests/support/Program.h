@@ -37,7 +37,10 @@ struct Program
     QWidget *input() const { return browser()->focusProxy(); }
     QVariant js(const QString &code) { return runJs(browser()->page(), code); }
     QString workingCopy() const { return readText(k.session.g.gTempFile); }
-    bool recording() const { return k.session.g.gMode == Mode::Record || k.session.g.gMode == Mode::Check; }
+    bool recording() const
+    {
+        return k.session.g.gMode == Mode::Record || k.session.g.gMode == Mode::Check;
+    }
     bool shows(const QString &urlEnd);
     // As a tester clicks: onto the element (a script expression) from
     // outside the page; while recording, once its highlight shows (its border
@@ -48,6 +51,7 @@ struct Program
 // The program run unattended on script, with the events of this process
 // running (its pages may be served here); the exit code, -1 when it did not
 // end normally within two minutes. Its error output goes to *errors.
-int runUnattended(const QString &script, const QProcessEnvironment &env, QByteArray *errors = nullptr);
+int runUnattended(const QString &script, const QProcessEnvironment &env,
+                  QByteArray *errors = nullptr);
 // The one log whose name starts with prefix + "_", or nothing.
 QString logNamed(const QString &folder, const QString &prefix);
