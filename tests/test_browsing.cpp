@@ -330,9 +330,9 @@ void TestBrowsing::pageDialogsThroughDialogs()
     m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
     QVERIFY(!m_k->browser()->Silent());
     m_dialogs->expect(QStringLiteral("message"));
-    m_dialogs->expect(QStringLiteral("question"), QStringLiteral("yes"));
+    m_dialogs->expect(QStringLiteral("question"), QStringLiteral("no"));
     m_dialogs->expect(QStringLiteral("input"), QStringLiteral("Zed"));
-    QCOMPARE(run(), QStringLiteral("true|Zed"));
+    QCOMPARE(run(), QStringLiteral("false|Zed"));
     QVERIFY(m_dialogs->allAnswered());
     QCOMPARE(m_dialogs->shown.mid(m_dialogs->shown.size() - 3),
              (QStringList{QStringLiteral("message|Kestrel|Hello"),
