@@ -21,9 +21,8 @@ private slots:
     void writerStoresEveryValueExactly();
     void writerModeFilterAndFailures();
     void readerGrammarAndBadInput();
-    void newDiscardsWorkingCopy();
     void openListsAndNamesLog();
-    void saveAndSaveAs();
+    void saveSaveAsAndNew();
     void fileFailuresChangeNothing();
     void logEntriesWindowAndFile();
 };
@@ -260,26 +259,6 @@ void TestScript::readerGrammarAndBadInput()
     QCOMPARE(specialCommand(L("Special", "Reload")), SpecialCommand::Other);
 }
 
-void TestScript::newDiscardsWorkingCopy()
-{
-    Env e;
-    e.session.g.gFile = e.path(QStringLiteral("login.csv"));
-    e.session.g.gLogFile = QStringLiteral("/logs/login_x.log");
-    e.session.g.gMode = Mode::Record;
-    e.doc.AppendScriptLine("Special", "Back", "", "", "", "");
-    e.doc.mnuFileNew_Click();
-    QVERIFY(!QFile::exists(e.session.g.gTempFile));
-    QCOMPARE(e.session.g.gFile, QString());
-    QCOMPARE(e.session.g.gMode, Mode::Idle);
-    QCOMPARE(e.caption, QStringLiteral("Tarn Kestrel"));
-    QCOMPARE(e.events(), QString());
-    QCOMPARE(e.renewals, 1);
-    e.doc.mnuFileNew_Click(); // no working copy: nothing to complain about
-    QVERIFY(e.d.shown.isEmpty());
-
-    QCOMPARE(e.session.g.gLogFile, QString());
-}
-
 void TestScript::openListsAndNamesLog()
 {
     Env e;
@@ -342,7 +321,7 @@ void TestScript::openListsAndNamesLog()
     QVERIFY(e.d.unexpected.isEmpty());
 }
 
-void TestScript::saveAndSaveAs()
+void TestScript::saveSaveAsAndNew()
 {
     Env e;
     e.session.g.gMode = Mode::Record;
@@ -387,6 +366,20 @@ void TestScript::saveAndSaveAs()
     QCOMPARE(bytesOf(other), recorded + kBack);
     QCOMPARE(e.session.g.gFile, other);
     QVERIFY(e.d.allAnswered() && e.d.unexpected.isEmpty());
+
+    // New discards the working copy and forgets the script and its log.
+    e.session.g.gLogFile = QStringLiteral("/logs/login_x.log");
+    const int asked = e.d.shown.size();
+    e.doc.mnuFileNew_Click();
+    QVERIFY(!QFile::exists(e.session.g.gTempFile));
+    QCOMPARE(e.session.g.gFile, QString());
+    QCOMPARE(e.session.g.gMode, Mode::Idle);
+    QCOMPARE(e.caption, QStringLiteral("Tarn Kestrel"));
+    QCOMPARE(e.events(), QString());
+    QCOMPARE(e.renewals, 1);
+    e.doc.mnuFileNew_Click(); // no working copy: nothing to complain about
+    QCOMPARE(e.d.shown.size(), asked);
+    QCOMPARE(e.session.g.gLogFile, QString());
 }
 
 void TestScript::fileFailuresChangeNothing()

@@ -15,8 +15,7 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private slots:
-    void missingAndDamagedStoreReadEmpty();
-    void saveThenLoadRoundTrips();
+    void storeReadSavedAndRefused();
     void workingCopyFollowsEnvironmentAndStartsEmpty();
     void folderCheckCreatesOrRefuses();
 };
@@ -48,9 +47,10 @@ QMap<QString, QString> globals(const QString &file, const QString &dir, const QS
 }
 } // namespace
 
-void TestSettings::missingAndDamagedStoreReadEmpty()
+void TestSettings::storeReadSavedAndRefused()
 {
     TestFolders f;
+    // Missing or damaged, the store reads as empty.
     Globals g;
     g.gMode = Mode::Record;
     g.gLogFile = QStringLiteral("x.log");
@@ -67,12 +67,9 @@ void TestSettings::missingAndDamagedStoreReadEmpty()
     Globals g2;
     LoadSettings(g2);
     QVERIFY(g2.gDftDir.isEmpty() && g2.gDftImgDir.isEmpty() && g2.gDftLogDir.isEmpty());
-}
 
-void TestSettings::saveThenLoadRoundTrips()
-{
-    TestFolders f;
-    Globals g;
+    // What is saved reads back exactly.
+    QVERIFY(QFile::remove(storePath(f)));
     g.gFile = QStringLiteral("/scripts/a b,\"c\".csv");
     g.gDftDir = QStringLiteral("/x/");
     g.gDftImgDir = QStringLiteral("/y");
