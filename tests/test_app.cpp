@@ -296,8 +296,7 @@ void TestApp::unattendedRunsKeepToThemselves()
         env.remove(QLatin1String(name)); // no display at all, as on a build server
     env.insert(u"KESTREL_STEP_INTERVAL_MS"_s, u"100"_s);
     QByteArray errors;
-    // Without the three folders nobody could answer the folder dialog.
-    QCOMPARE(runUnattended(script(u"nofolders.csv"_s, {}), env), 3);
+    // A run without folder settings: test_runner's singleRunNeedsNoSetup.
     f.writeProgramSettings();
     QSettings s(f.programSettings(), QSettings::IniFormat);
     s.setValue(u"globals/gFile"_s, u"/kept.csv"_s);
@@ -329,7 +328,16 @@ void TestApp::unattendedRunsKeepToThemselves()
     // each plays its own script, ends with its own status and writes its own
     // log; nothing but Kestrel's own lines on the error output.
     const QStringList order = {passes, fails, passes};
-    const QByteArray notice = "manual step not shown in an unattended run: Look at it";
+    const QString notice = u"manual step not shown in an unattended run: Look at it"_s;
+    // The notices: the error output without the lines that follow the run (a
+    // line per step, the log's name at the end).
+    auto notices = [](const QByteArray &errorOutput) {
+        QStringList lines = QString::fromLocal8Bit(errorOutput).split(u'\n', Qt::SkipEmptyParts);
+        lines.removeIf([](const QString &l) {
+            return l.startsWith("step "_L1) || l.startsWith("kestrel: log "_L1);
+        });
+        return lines;
+    };
     std::vector<std::unique_ptr<QProcess>> runs;
     for (const QString &path : order) {
         runs.push_back(std::make_unique<QProcess>());
@@ -344,8 +352,8 @@ void TestApp::unattendedRunsKeepToThemselves()
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(runs[i]->exitStatus(), QProcess::NormalExit);
         QCOMPARE(runs[i]->exitCode(), order[i] == fails ? 1 : 0);
-        QCOMPARE(runs[i]->readAllStandardError(),
-                 order[i] == fails ? QByteArray() : "kestrel: step 2: " + notice + '\n');
+        QCOMPARE(notices(runs[i]->readAllStandardError()),
+                 order[i] == fails ? QStringList() : QStringList{u"kestrel: step 2: "_s + notice});
     }
     // A failure's screen shot, of the whole screen, is named in its log.
     const QStringList shots = QDir(f.images()).entryList(QDir::Files);
@@ -360,7 +368,7 @@ void TestApp::unattendedRunsKeepToThemselves()
         QCOMPARE(log.count("Step: 1, =>Type=Special"_L1), 1);
         if (name.startsWith("passes_"_L1)) {
             ++passedLogs;
-            QVERIFY(log.contains(u"Step: 2, =>"_s + QLatin1String(notice)));
+            QVERIFY(log.contains(u"Step: 2, =>"_s + notice));
             QVERIFY2(log.endsWith("Step: 3, =>passed\r\n\r\n"
                                   "Step: 3, => **** TEST COMPLETE - PASSED ****\r\n"_L1),
                      qPrintable(log));
@@ -387,13 +395,13 @@ void TestApp::unattendedRunsKeepToThemselves()
     s.setValue(QStringLiteral("globals/gDftImgDir"), blocked);
     s.setValue(QStringLiteral("globals/gDftLogDir"), blocked);
     s.sync();
-    const QString notices = script(
+    const QString noticing = script(
         QStringLiteral("notices.csv"),
         "\"Special\",\"Snapshot\",\"\",\"\",\"one\",\"\"\r\n"
         "\"Special\",\"Snapshot\",\"\",\"\",\"two\",\"\"\r\n"
         "\"Special\",\"Manual\",\"\",\"\",\"log in by hand\",\"\"\r\n");
-    QCOMPARE(runUnattended(notices, env, &errors), 0);
-    const QStringList err = QString::fromLocal8Bit(errors).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(runUnattended(noticing, env, &errors), 0);
+    const QStringList err = notices(errors);
     QCOMPARE(err.size(), 3);
     QVERIFY(err[0].startsWith(QStringLiteral("kestrel: the log file ") + blocked));
     QVERIFY(err[1].startsWith(QStringLiteral("kestrel: step 2: snapshot \"one\" not saved")));

@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
@@ -53,6 +54,21 @@ Kestrel::Kestrel(Dialogs &dialogs, QObject *parent)
             exitCode = 1;
     });
     connect(&player, &Player::unattendedRunOver, this, &Kestrel::endCommandLineRun);
+    // One short line per step on standard error, so that a CI log shows
+    // where an unattended run is.
+    connect(&player, &Player::stepStarted, this, [this](int, const QString &what) {
+        m_stepWhat = what.simplified();
+        if (m_stepWhat.size() > 80)
+            m_stepWhat = m_stepWhat.left(77) + QStringLiteral("...");
+    });
+    connect(&player, &Player::stepEnded, this,
+            [this](int step, bool, const QString &message) {
+                if (!unattended())
+                    return;
+                std::fprintf(stderr, "step %d %s: %s\n", step, qPrintable(m_stepWhat),
+                             qPrintable(message.simplified()));
+                std::fflush(stderr);
+            });
     connect(&browsers, &BrowserStack::navigationStarting, &recorder, &Recorder::stopMouseHook);
     connect(&browsers, &BrowserStack::navigated, &recorder, &Recorder::hookBrowser);
     connect(&recorder, &Recorder::pictureChanged, this, &Kestrel::showPicture);
@@ -154,6 +170,10 @@ bool Kestrel::Form_Load()
         LoadSettings(session.g);
     }
 
+    if (unattended() && !chooseUnattendedFolders()) {
+        exitCode = 3;
+        return false;
+    }
     // Nobody is there to answer the folder dialog in an unattended run.
     const bool foldersMissing = session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty()
         || session.g.gDftImgDir.isEmpty();
@@ -188,6 +208,41 @@ bool Kestrel::Form_Load()
     browsers.GoToPage(BrowserStack::helpPageUrl());
     m_view->setSilentChecked(true);
     player.Timer1.start();
+    return true;
+}
+
+bool Kestrel::chooseUnattendedFolders()
+{
+    Globals &g = session.g;
+    // Scripts are named on the command line: the scripts folder only seeds
+    // file dialogs, which an unattended run never shows.
+    if (g.gDftDir.isEmpty())
+        g.gDftDir = QFileInfo(commandLine).absolutePath();
+    const struct
+    {
+        QString given;
+        QString &folder;
+        const char *kind;
+    } folders[] = {{runOptions.imagesDir, g.gDftImgDir, "images"},
+                   {runOptions.logsDir, g.gDftLogDir, "logs"}};
+    for (const auto &f : folders) {
+        const bool fallback = f.given.isEmpty() && f.folder.isEmpty();
+        if (!f.given.isEmpty())
+            f.folder = QDir(f.given).absolutePath();
+        else if (fallback)
+            f.folder = defaultOutputFolder(QString::fromLatin1(f.kind));
+        else
+            continue; // the stored folder, as the interactive program has it
+        if (!QDir().mkpath(f.folder)) {
+            std::fprintf(stderr, "kestrel: the %s folder %s cannot be created\n", f.kind,
+                         qPrintable(f.folder));
+            return false;
+        }
+        if (fallback)
+            std::fprintf(stderr, "kestrel: no %s folder is set; using %s\n", f.kind,
+                         qPrintable(f.folder));
+    }
+    std::fflush(stderr);
     return true;
 }
 
@@ -266,6 +321,11 @@ void Kestrel::mnuFolders_Click()
 void Kestrel::endCommandLineRun()
 {
     commandLineRunEnded = true;
+    if (unattended() && !session.g.gLogFile.isEmpty()) {
+        std::fprintf(stderr, "kestrel: log %s, images in %s\n", qPrintable(session.g.gLogFile),
+                     qPrintable(session.g.gDftImgDir));
+        std::fflush(stderr);
+    }
     if (m_view) {
         m_view->closeLog();
         m_view->window()->close();

@@ -7,6 +7,7 @@
 #include "recorder/Recorder.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptDocument.h"
+#include "settings/RunOptions.h"
 
 #include <QObject>
 #include <QPointer>
@@ -45,6 +46,8 @@ public:
     // interactive program. setCommandLine is the one place that decides.
     QString commandLine;
     void setCommandLine(const QStringList &args);
+    // What the command line asks of an unattended run besides its script.
+    RunOptions runOptions;
     static QString joinedCommandLine(const QStringList &args);
     // A script on the command line: played unattended, nobody at the window.
     bool unattended() const { return !commandLine.isEmpty(); }
@@ -93,6 +96,10 @@ signals:
     void mainWindowClosed();
 
 private:
+    // The image and log folders of an unattended run: options or
+    // environment, else the stored ones, else kestrel-out/ here (created).
+    // False, having said why, when a folder it must create cannot be.
+    bool chooseUnattendedFolders();
     // Closes the log and main windows and leaves the event loop.
     void endCommandLineRun();
 
@@ -101,4 +108,6 @@ private:
     // The working copy of an unattended run: its own, removed at exit.
     std::unique_ptr<QTemporaryDir> m_privateFolder;
     QSet<QString> m_noticesGiven;
+    // What the step under way does, for its line on standard error.
+    QString m_stepWhat;
 };

@@ -57,6 +57,10 @@ signals:
     void stepFailed();
     // An unattended run is over (passed, failed or stopped).
     void unattendedRunOver();
+    // A step begins (its type, object, tag and method) and gets its verdict
+    // (the log's text for it), for those who follow a run as it goes.
+    void stepStarted(int step, const QString &what);
+    void stepEnded(int step, bool passed, const QString &message);
     void notice(const QString &kind, const QString &text);
 
 private:

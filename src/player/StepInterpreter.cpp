@@ -280,6 +280,10 @@ void Player::Timer1_Timer()
                      + QStringLiteral(", Method=") + stored.Method + QStringLiteral(",Value=")
                      + stored.Value + QStringLiteral(", Value2=") + stored.Value2
                      + QStringLiteral("....."));
+    emit stepStarted(session.stepno, QStringList{stored.Type, decodeField(stored.Object),
+                                                 decodeField(stored.TagName),
+                                                 decodeField(stored.Method)}
+                                         .join(QLatin1Char(' ')));
 
     // Fields other than the values may be stored encoded too (a link text
     // with quotes or line breaks); they are matched as the page has them.
@@ -309,6 +313,7 @@ void Player::Timer1_Timer()
     auto fail = [this](const QString &message) {
         Timer1.stop();
         log.WriteLog(session.stepno, message);
+        emit stepEnded(session.stepno, false, message);
         emit stepFailed();
         screenshot();
         session.g.gMode = Mode::Idle;
@@ -323,6 +328,7 @@ void Player::Timer1_Timer()
         // the run is not complete.
         Timer1.stop();
         log.WriteLog(session.stepno, kStopped);
+        emit stepEnded(session.stepno, false, kStopped);
         session.g.gMode = Mode::Idle;
         session.doingstep = false;
         emit stepFailed();
@@ -340,6 +346,7 @@ void Player::Timer1_Timer()
         return;
     }
     log.WriteLog(session.stepno, skipped ? kSkipped : kPassed);
+    emit stepEnded(session.stepno, true, skipped ? kSkipped : kPassed);
     session.doingstep = false;
 
     if (session.g.gMode == Mode::Idle) {

@@ -1,6 +1,7 @@
 #include "app/Kestrel.h"
 #include "platform/ChromiumEnv.h"
 #include "script/ScriptReader.h"
+#include "settings/RunOptions.h"
 #include "ui/FrmTestTrapEvents.h"
 #include "ui/QtDialogs.h"
 
@@ -11,16 +12,27 @@
 
 namespace {
 const char kUsage[] =
-    "Usage: kestrel [SCRIPT]\n"
+    "Usage: kestrel [OPTIONS] [SCRIPT]\n"
+    "       kestrel --demo\n"
     "Records and plays back tests of web pages.\n\n"
     "With no argument the main window opens for recording and playing.\n"
-    "With a script path (all arguments joined by blanks form the path) the script\n"
-    "is played unattended and Kestrel exits when the run ends.\n\n"
-    "Exit status: 0 passed, 1 a step failed, 2 the script does not exist, cannot\n"
-    "be opened or holds no step Kestrel knows (the reason is printed),\n"
-    "3 the default folders are not set (start Kestrel once without a script).\n\n"
+    "With a script path (all arguments after the options joined by blanks form the\n"
+    "path) the script is played unattended and Kestrel exits when the run ends,\n"
+    "printing a line per step on standard error.\n\n"
+    "Options of an unattended run (for this run only, never stored):\n"
+    "  --images DIR         failure and snapshot images (env KESTREL_IMAGES_DIR)\n"
+    "  --logs DIR           playback logs (env KESTREL_LOGS_DIR)\n"
+    "  --interval MS        pause between steps (env KESTREL_STEP_INTERVAL_MS)\n"
+    "  --page-timeout MS    longest wait for a page (env KESTREL_PAGE_TIMEOUT_MS)\n"
+    "  --                   ends the options\n"
+    "Folders named nowhere (options, environment, settings) are kestrel-out/images\n"
+    "and kestrel-out/logs under the current folder.\n\n"
+    "  --demo     plays a demo script against a demo shop Kestrel serves itself\n"
     "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n";
+    "  --version  show the version and exit\n\n"
+    "Exit status: 0 passed, 1 a step failed, 2 a bad option, or the script does\n"
+    "not exist, cannot be opened or holds no step Kestrel knows (the reason is\n"
+    "printed), 3 a folder cannot be created or no private working copy.\n";
 }
 
 int main(int argc, char *argv[])
@@ -37,8 +49,19 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    const Result<RunOptions> options = parseRunOptions(args);
+    if (!options) {
+        std::fprintf(stderr, "kestrel: %s\n", qPrintable(options.error()));
+        return 2;
+    }
+    // The player reads these where it always has; they stay with this run.
+    if (options.value().intervalMs > 0)
+        qputenv("KESTREL_STEP_INTERVAL_MS", QByteArray::number(options.value().intervalMs));
+    if (options.value().pageTimeoutMs > 0)
+        qputenv("KESTREL_PAGE_TIMEOUT_MS", QByteArray::number(options.value().pageTimeoutMs));
+
     // Interactive or unattended is decided here, once.
-    const QString script = Kestrel::joinedCommandLine(args);
+    const QString script = Kestrel::joinedCommandLine(options.value().scriptArgs);
     if (!script.isEmpty()) {
         // A script that cannot be played ends the run before any window or
         // browser exists, saying why.
@@ -60,7 +83,8 @@ int main(int argc, char *argv[])
     QtDialogs interactive;
     UnattendedDialogs unattended;
     Kestrel k(script.isEmpty() ? static_cast<Dialogs &>(interactive) : unattended);
-    k.setCommandLine(args);
+    k.setCommandLine(options.value().scriptArgs);
+    k.runOptions = options.value();
     int rc = 0;
     {
         FrmTestTrapEvents window(k);
