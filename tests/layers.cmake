@@ -10,6 +10,7 @@ set(allowed_recorder core script settings platform browsing)
 set(allowed_player core script settings platform browsing)
 set(allowed_app core script settings platform browsing recorder player)
 set(allowed_ui core script settings platform browsing recorder player app)
+set(allowed_runner core script settings)
 
 file(GLOB_RECURSE sources RELATIVE ${SRC} ${SRC}/*.cpp ${SRC}/*.h)
 set(wrong "")

@@ -129,6 +129,8 @@ public:
     // From the start of a top-level navigation until its page is ready for
     // input (loaded and rendered twice), or it was stopped or failed.
     bool Busy() const;
+    // The page's renderer has crashed or was ended since its last navigation.
+    bool rendererGone() const { return m_rendererGone; }
     QString LocationURL() const;
     void setSilent(bool silent);
     bool Silent() const;

@@ -345,6 +345,11 @@ void Player::Timer1_Timer()
         fail(stillLoading());
         return;
     }
+    // A page whose renderer died under the step shows nothing that passed.
+    if (BrowserElement *b = browser(); b && b->rendererGone()) {
+        fail(QStringLiteral("failed - the page's renderer has ended\r\n"));
+        return;
+    }
     log.WriteLog(session.stepno, skipped ? kSkipped : kPassed);
     emit stepEnded(session.stepno, true, skipped ? kSkipped : kPassed);
     session.doingstep = false;
