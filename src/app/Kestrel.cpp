@@ -147,14 +147,14 @@ bool Kestrel::Form_Load()
 {
     // A command line that names no playable file ends the program before any
     // window, and before the folder dialog could wait for a person.
-    if (unattended() && !scriptProblem(commandLine).isEmpty()) {
+    if (playsAtStart() && !scriptProblem(commandLine).isEmpty()) {
         exitCode = 2;
         return false;
     }
     // Runs started together must not play each other's scripts: an
     // unattended run has a working copy of its own and leaves the shared one
     // of the interactive program alone.
-    if (unattended()) {
+    if (playsAtStart()) {
         const QString temp = temporaryFolder();
         m_privateFolder = std::make_unique<QTemporaryDir>(
             temp.isEmpty() ? QString() : temp + QStringLiteral("/kestrel-XXXXXX"));
@@ -170,7 +170,7 @@ bool Kestrel::Form_Load()
         LoadSettings(session.g);
     }
 
-    if (unattended() && !chooseUnattendedFolders()) {
+    if (playsAtStart() && !chooseUnattendedFolders()) {
         exitCode = 3;
         return false;
     }
@@ -248,7 +248,7 @@ bool Kestrel::chooseUnattendedFolders()
 
 void Kestrel::startCommandLineRun()
 {
-    if (!unattended())
+    if (!playsAtStart())
         return;
     script.Open_File(commandLine);
     // Open names the log only once the script is in the working copy; a
@@ -257,6 +257,11 @@ void Kestrel::startCommandLineRun()
         exitCode = 2;
         endCommandLineRun();
         return;
+    }
+    if (runInWindow) {
+        std::fprintf(stderr, "kestrel: playing in the window; log %s, images in %s\n",
+                     qPrintable(session.g.gLogFile), qPrintable(session.g.gDftImgDir));
+        std::fflush(stderr);
     }
     DoEvents();
     Sleep(1000);
@@ -297,7 +302,8 @@ void Kestrel::Form_QueryUnload()
 
 void Kestrel::closedown()
 {
-    if (const Result<> saved = SaveSettings(session.g); !saved)
+    // A run's own folders and script are not the program's to remember.
+    if (const Result<> saved = playsAtStart() ? Result<>() : SaveSettings(session.g); !saved)
         m_dialogs.message(m_view ? m_view->window() : nullptr,
                           QStringLiteral("The settings could not be saved (%1). The last script "
                                          "and the folders will not be remembered.")

@@ -49,8 +49,14 @@ public:
     // What the command line asks of an unattended run besides its script.
     RunOptions runOptions;
     static QString joinedCommandLine(const QStringList &args);
-    // A script on the command line: played unattended, nobody at the window.
-    bool unattended() const { return !commandLine.isEmpty(); }
+    // A script on the command line: played at start, with a working copy
+    // and output folders of its own and without touching the settings.
+    bool playsAtStart() const { return !commandLine.isEmpty(); }
+    // Played where a person watches (the demo on a display): the window
+    // stays open when the run ends.
+    bool runInWindow = false;
+    // Played unattended, nobody at the window.
+    bool unattended() const { return playsAtStart() && !runInWindow; }
     // Why path cannot be played ("does not exist", "is a folder", ...);
     // empty when it is a readable file.
     static QString scriptProblem(const QString &path);

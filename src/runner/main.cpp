@@ -251,7 +251,8 @@ int main(int argc, char *argv[])
         say(QStringLiteral("kestrel-run: %1 is not an executable program").arg(kestrelProgram()));
         return 2;
     }
-    for (const QString &dir : {o.images, o.logs}) {
+    const QString reportDir = o.junit.isEmpty() ? QString() : QFileInfo(o.junit).absolutePath();
+    for (const QString &dir : {o.images, o.logs, reportDir}) {
         if (!dir.isEmpty() && !QDir().mkpath(dir)) {
             say(QStringLiteral("kestrel-run: the folder %1 cannot be created").arg(dir));
             return 2;

@@ -1,3 +1,4 @@
+#include "app/DemoShop.h"
 #include "app/Kestrel.h"
 #include "platform/ChromiumEnv.h"
 #include "script/ScriptReader.h"
@@ -9,8 +10,19 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
+// Whether windows can be shown: not on the offscreen or minimal platform,
+// nor without an X or Wayland display.
+bool hasDisplay()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
+        return false;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 const char kUsage[] =
     "Usage: kestrel [OPTIONS] [SCRIPT]\n"
     "       kestrel --demo\n"
@@ -28,6 +40,7 @@ const char kUsage[] =
     "Folders named nowhere (options, environment, settings) are kestrel-out/images\n"
     "and kestrel-out/logs under the current folder.\n\n"
     "  --demo     plays a demo script against a demo shop Kestrel serves itself\n"
+    "             (in the window when there is a display, else unattended)\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n\n"
     "Exit status: 0 passed, 1 a step failed, 2 a bad option, or the script does\n"
@@ -60,8 +73,16 @@ int main(int argc, char *argv[])
     if (options.value().pageTimeoutMs > 0)
         qputenv("KESTREL_PAGE_TIMEOUT_MS", QByteArray::number(options.value().pageTimeoutMs));
 
+    const RunOptions &run = options.value();
+    if (run.demo && !run.scriptArgs.isEmpty()) {
+        std::fputs("kestrel: --demo plays its own script and takes no other\n", stderr);
+        return 2;
+    }
+    // Whether a person can watch, decided before the platform is chosen.
+    const bool display = hasDisplay();
+
     // Interactive or unattended is decided here, once.
-    const QString script = Kestrel::joinedCommandLine(options.value().scriptArgs);
+    QString script = Kestrel::joinedCommandLine(run.scriptArgs);
     if (!script.isEmpty()) {
         // A script that cannot be played ends the run before any window or
         // browser exists, saying why.
@@ -79,12 +100,28 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrel"));
 
+    // The demo shop is served by this process for as long as it runs.
+    std::optional<DemoShop> shop;
+    QStringList scriptArgs = run.scriptArgs;
+    if (run.demo) {
+        shop.emplace();
+        const Result<QString> demoScript = shop->script();
+        if (!demoScript) {
+            std::fprintf(stderr, "kestrel: %s\n", qPrintable(demoScript.error()));
+            return 3;
+        }
+        scriptArgs = {demoScript.value()};
+        script = demoScript.value();
+    }
+    const bool inWindow = run.demo && display;
+
     // An unattended run must never wait on a dialog nobody can answer.
     QtDialogs interactive;
     UnattendedDialogs unattended;
-    Kestrel k(script.isEmpty() ? static_cast<Dialogs &>(interactive) : unattended);
-    k.setCommandLine(options.value().scriptArgs);
-    k.runOptions = options.value();
+    Kestrel k(script.isEmpty() || inWindow ? static_cast<Dialogs &>(interactive) : unattended);
+    k.setCommandLine(scriptArgs);
+    k.runInWindow = inWindow;
+    k.runOptions = run;
     int rc = 0;
     {
         FrmTestTrapEvents window(k);

@@ -1,4 +1,4 @@
-#include "HttpServer.h"
+#include "platform/LoopbackServer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,7 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-HttpServer::HttpServer(const QString &root, QObject *parent) : QTcpServer(parent), m_root(root)
+LoopbackServer::LoopbackServer(const QString &root, QObject *parent)
+    : QTcpServer(parent), m_root(root)
 {
     listen(QHostAddress::LocalHost, 0);
     connect(this, &QTcpServer::newConnection, this, [this] {
@@ -17,25 +18,39 @@ HttpServer::HttpServer(const QString &root, QObject *parent) : QTcpServer(parent
     });
 }
 
-QUrl HttpServer::url(const QString &path) const
+QUrl LoopbackServer::url(const QString &path) const
 {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2")
                     .arg(serverPort())
                     .arg(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
 }
 
-void HttpServer::addPage(const QString &path, const QByteArray &body,
-                         const QByteArray &contentType)
+void LoopbackServer::addPage(const QString &path, const QByteArray &body,
+                             const QByteArray &contentType)
 {
     m_pages.insert(path, {body, contentType});
 }
 
-void HttpServer::addRedirect(const QString &path, const QString &location)
+void LoopbackServer::addFolder(const QString &prefix, const QString &folder)
+{
+    m_folders.append({prefix, folder});
+}
+
+QString LoopbackServer::fileFor(const QString &path) const
+{
+    for (const auto &[prefix, folder] : m_folders) {
+        if (path.startsWith(prefix))
+            return folder + QLatin1Char('/') + path.mid(prefix.size());
+    }
+    return m_root + path;
+}
+
+void LoopbackServer::addRedirect(const QString &path, const QString &location)
 {
     m_redirects.insert(path, location);
 }
 
-void HttpServer::serve(QTcpSocket *socket)
+void LoopbackServer::serve(QTcpSocket *socket)
 {
     QByteArray request = socket->property("buffer").toByteArray() + socket->readAll();
     if (!request.contains("\r\n\r\n")) {
@@ -59,7 +74,7 @@ void HttpServer::serve(QTcpSocket *socket)
     answer(socket, path);
 }
 
-void HttpServer::answer(QTcpSocket *socket, const QString &path)
+void LoopbackServer::answer(QTcpSocket *socket, const QString &path)
 {
     QByteArray body, type = "text/html; charset=utf-8", status = "200 OK";
     if (m_redirects.contains(path)) {
@@ -72,11 +87,7 @@ void HttpServer::answer(QTcpSocket *socket, const QString &path)
         body = m_pages[path].first;
         type = m_pages[path].second;
     } else {
-        // Third-party libraries the framework pages load live outside tests/.
-        static const QString vendor = QStringLiteral("/frameworks/vendor/");
-        const QString file = path.startsWith(vendor)
-            ? QStringLiteral(KESTREL_THIRD_PARTY_WEB "/") + path.mid(vendor.size())
-            : m_root + path;
+        const QString file = fileFor(path);
         QFile f(file);
         if (!path.contains(QLatin1String("..")) && QFileInfo(file).isFile()
             && f.open(QIODevice::ReadOnly)) {
@@ -87,6 +98,8 @@ void HttpServer::answer(QTcpSocket *socket, const QString &path)
                 type = "image/png";
             else if (path.endsWith(QLatin1String(".js")))
                 type = "text/javascript";
+            else if (path.endsWith(QLatin1String(".css")))
+                type = "text/css";
         } else {
             status = "404 Not Found";
             body = "<html><body>not found</body></html>";
