@@ -192,8 +192,9 @@ private:
         int errors = 0;
         for (const ScriptResult &r : m_results)
             (r.verdict == V::Passed ? passed : r.verdict == V::Failed ? failed : errors)++;
-        say(QStringLiteral("kestrel-run: %1 scripts: %2 passed, %3 failed, %4 errors in %5 s")
+        say(QStringLiteral("kestrel-run: %1 %2: %3 passed, %4 failed, %5 errors in %6 s")
                 .arg(m_scripts.size())
+                .arg(m_scripts.size() == 1 ? QStringLiteral("script") : QStringLiteral("scripts"))
                 .arg(passed)
                 .arg(failed)
                 .arg(errors)
