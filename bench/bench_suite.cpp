@@ -61,8 +61,10 @@ int main(int argc, char *argv[])
         return 2;
     // The order without its check and snapshot: five steps.
     QList<QByteArray> lines = demo.readAll().split('\n').mid(0, 5);
-    const QByteArray script = lines.join('\n').replace(
-        "http://127.0.0.1:8000/", shop.url(QStringLiteral("/")).toString().toUtf8()) + '\n';
+    const QByteArray script =
+        lines.join('\n').replace("http://127.0.0.1:8000/",
+                                 shop.url(QStringLiteral("/")).toString().toUtf8())
+        + '\n';
     QDir().mkpath(dir.filePath(QStringLiteral("scripts")));
     for (int i = 0; i < 40; ++i) {
         QFile f(dir.filePath(QStringLiteral("scripts/s%1.csv").arg(i, 2, 10, QLatin1Char('0'))));
@@ -80,14 +82,13 @@ int main(int argc, char *argv[])
         clock.start();
         run.start(QStringLiteral(KESTREL_BUILD_DIR "/kestrel-run"),
                   {QStringLiteral("--jobs"), QLatin1String(jobs), QStringLiteral("--interval"),
-                   QStringLiteral("100"), QStringLiteral("--images"), out + QStringLiteral("/images"),
-                   QStringLiteral("--logs"), out + QStringLiteral("/logs"),
-                   dir.filePath(QStringLiteral("scripts"))});
+                   QStringLiteral("100"), QStringLiteral("--images"),
+                   out + QStringLiteral("/images"), QStringLiteral("--logs"),
+                   out + QStringLiteral("/logs"), dir.filePath(QStringLiteral("scripts"))});
         long peak = 0;
         QTimer sample;
-        QObject::connect(&sample, &QTimer::timeout, [&] {
-            peak = std::max(peak, treeKiB(run.processId()));
-        });
+        QObject::connect(&sample, &QTimer::timeout,
+                         [&] { peak = std::max(peak, treeKiB(run.processId())); });
         sample.start(100);
         QEventLoop loop;
         QObject::connect(&run, &QProcess::finished, &loop, &QEventLoop::quit);

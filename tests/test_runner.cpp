@@ -86,8 +86,10 @@ void TestRunner::suiteInParallel()
                   QStringLiteral("--images"), f.images(), QStringLiteral("--logs"), f.logs(), dir}),
              1);
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-    for (const char *want : {"passed " "%1/a-opens.csv", "passed %1/b-clicks.csv",
-                             "FAILED %1/c-fails.csv", "FAILED %1/d-crashes.csv"})
+    for (const char *want :
+         {"passed "
+          "%1/a-opens.csv",
+          "passed %1/b-clicks.csv", "FAILED %1/c-fails.csv", "FAILED %1/d-crashes.csv"})
         QVERIFY2(err.contains(QString::fromLatin1(want).arg(dir)), qPrintable(err));
     QVERIFY2(err.contains(QStringLiteral("step 2: failed - cannot find object")), qPrintable(err));
     QVERIFY(err.contains(QStringLiteral("4 scripts: 2 passed, 2 failed, 0 errors")));
@@ -96,8 +98,10 @@ void TestRunner::suiteInParallel()
     const QStringList logs = QDir(f.logs()).entryList(QDir::Files, QDir::Name);
     QCOMPARE(logs.size(), 4);
     for (int i = 0; i < 4; ++i)
-        QVERIFY(logs[i].startsWith(QStringList{"a-opens_", "b-clicks_", "c-fails_", "d-crashes_"}[i]));
-    QVERIFY(readText(f.logs() + QLatin1Char('/') + logs[1]).contains(QStringLiteral("Step: 2, =>passed")));
+        QVERIFY(
+            logs[i].startsWith(QStringList{"a-opens_", "b-clicks_", "c-fails_", "d-crashes_"}[i]));
+    QVERIFY(readText(f.logs() + QLatin1Char('/') + logs[1])
+                .contains(QStringLiteral("Step: 2, =>passed")));
 
     // The report: well-formed, a testcase per script, the failures with
     // their step, the log's text and an image that exists.
@@ -131,7 +135,8 @@ void TestRunner::suiteInParallel()
     QCOMPARE(cases, (QStringList{"a-opens.csv", "b-clicks.csv", "c-fails.csv", "d-crashes.csv"}));
     QCOMPARE(failures.size(), 2);
     const QString failed = failures.value(QStringLiteral("c-fails.csv"));
-    QVERIFY2(failed.startsWith(QStringLiteral("step 2: failed - cannot find object")), qPrintable(failed));
+    QVERIFY2(failed.startsWith(QStringLiteral("step 2: failed - cannot find object")),
+             qPrintable(failed));
     const QString image = failed.section(QStringLiteral("image: "), 1).trimmed();
     QVERIFY2(image.startsWith(f.images() + QStringLiteral("/c-fails/fail_")), qPrintable(failed));
     QVERIFY(QFileInfo::exists(image));
@@ -144,16 +149,15 @@ void TestRunner::hangingScriptTimesOut()
     TestFolders f;
     HttpServer server;
     server.addHangingPath(QStringLiteral("/never"));
-    const QString hang =
-        writeScript(f.scripts() + QStringLiteral("/hangs.csv"),
-                    urlStep(server.url(QStringLiteral("/never")).toString()));
+    const QString hang = writeScript(f.scripts() + QStringLiteral("/hangs.csv"),
+                                     urlStep(server.url(QStringLiteral("/never")).toString()));
     const QString junit = f.root() + QStringLiteral("/junit.xml");
     QProcess p;
-    QCOMPARE(run(p, kRun,
-                 {QStringLiteral("--timeout"), QStringLiteral("3000"),
-                  QStringLiteral("--page-timeout"), QStringLiteral("600000"),
-                  QStringLiteral("--junit"), junit, hang}),
-             1);
+    QCOMPARE(
+        run(p, kRun,
+            {QStringLiteral("--timeout"), QStringLiteral("3000"), QStringLiteral("--page-timeout"),
+             QStringLiteral("600000"), QStringLiteral("--junit"), junit, hang}),
+        1);
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     QVERIFY2(err.contains(QStringLiteral("FAILED %1").arg(hang)) && err.contains("timed out"),
              qPrintable(err));
@@ -190,12 +194,12 @@ void TestRunner::shardsAndArguments()
     QCOMPARE(good.value().paths, (QStringList{"a", "b"}));
     QCOMPARE(parseSuiteArguments({"kestrel-run", "a"}, 2).value().jobs, 2);
     for (const QStringList &bad : QList<QStringList>{{"--shard", "0/2", "a"},
-                                                      {"--shard", "3/2", "a"},
-                                                      {"--shard", "1", "a"},
-                                                      {"--jobs", "x", "a"},
-                                                      {"--timeout", "-5", "a"},
-                                                      {"--frobnicate", "a"},
-                                                      {"--jobs", "2"}})
+                                                     {"--shard", "3/2", "a"},
+                                                     {"--shard", "1", "a"},
+                                                     {"--jobs", "x", "a"},
+                                                     {"--timeout", "-5", "a"},
+                                                     {"--frobnicate", "a"},
+                                                     {"--jobs", "2"}})
         QVERIFY(!parseSuiteArguments(QStringList{"kestrel-run"} + bad, 2));
 }
 
@@ -209,7 +213,8 @@ void TestRunner::usageErrors()
         return code == 2 && err.contains(says) ? QString()
                                                : QStringLiteral("status %1: %2").arg(code).arg(err);
     };
-    QCOMPARE(refused(kRun, {f.root() + QStringLiteral("/missing")}, QStringLiteral("missing does not exist")),
+    QCOMPARE(refused(kRun, {f.root() + QStringLiteral("/missing")},
+                     QStringLiteral("missing does not exist")),
              QString());
     QCOMPARE(refused(kRun, {f.scripts()}, QStringLiteral("holds no script")), QString());
     QCOMPARE(refused(kRun, {QStringLiteral("--shard"), QStringLiteral("5/4"), f.scripts()},
@@ -223,21 +228,26 @@ void TestRunner::usageErrors()
                      QStringLiteral("--interval needs a number")),
              QString());
     // A folder that cannot be created.
-    const QString script = writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
-    QCOMPARE(run(p, kKestrel, {QStringLiteral("--logs"), script + QStringLiteral("/logs"), script}), 3);
-    QVERIFY(p.readAllStandardError().contains("the logs folder " + script.toLocal8Bit() + "/logs cannot be created"));
+    const QString script =
+        writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
+    QCOMPARE(run(p, kKestrel, {QStringLiteral("--logs"), script + QStringLiteral("/logs"), script}),
+             3);
+    QVERIFY(p.readAllStandardError().contains("the logs folder " + script.toLocal8Bit()
+                                              + "/logs cannot be created"));
 }
 
 void TestRunner::singleRunNeedsNoSetup()
 {
     // No settings at all: kestrel-out/ under the current folder.
     TestFolders f;
-    const QString script = writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
+    const QString script =
+        writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
     QProcess p;
     p.setWorkingDirectory(f.root());
     QCOMPARE(run(p, kKestrel, {QStringLiteral("--interval"), QStringLiteral("100"), script}), 0);
     const QString out = f.root() + QStringLiteral("/kestrel-out/");
-    const QStringList err = QString::fromLocal8Bit(p.readAllStandardError()).split(QLatin1Char('\n'));
+    const QStringList err =
+        QString::fromLocal8Bit(p.readAllStandardError()).split(QLatin1Char('\n'));
     QCOMPARE(err.mid(0, 3),
              (QStringList{"kestrel: no images folder is set; using " + out + "images",
                           "kestrel: no logs folder is set; using " + out + "logs",

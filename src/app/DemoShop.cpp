@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 
-DemoShop::DemoShop() : m_server(QStringLiteral(":/demo/site")) {}
+DemoShop::DemoShop() : m_server(QStringLiteral(":/demo/site")) { }
 
 Result<QString> DemoShop::script()
 {

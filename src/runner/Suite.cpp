@@ -14,9 +14,9 @@
 namespace {
 void addOptions(QCommandLineParser &p)
 {
-    p.setApplicationDescription(QStringLiteral(
-        "Plays Kestrel scripts unattended, each as its own kestrel process.\n"
-        "Exit status: 0 all passed, 1 any failed, 2 a usage or setup error."));
+    p.setApplicationDescription(
+        QStringLiteral("Plays Kestrel scripts unattended, each as its own kestrel process.\n"
+                       "Exit status: 0 all passed, 1 any failed, 2 a usage or setup error."));
     p.addHelpOption();
     p.addVersionOption();
     p.addPositionalArgument(QStringLiteral("paths"),
@@ -216,8 +216,8 @@ ScriptResult readRun(const QString &script, RunEnd end, int exitCode, const QStr
         r.message = QStringLiteral("timed out");
     } else if (end == RunEnd::Crashed) {
         r.verdict = ScriptResult::Verdict::Failed;
-        r.message = QStringLiteral("kestrel crashed") + (r.message.isEmpty() ? QString()
-                                                           : QStringLiteral(" after: ") + r.message);
+        r.message = QStringLiteral("kestrel crashed")
+                    + (r.message.isEmpty() ? QString() : QStringLiteral(" after: ") + r.message);
     } else if (exitCode == 0) {
         r.verdict = ScriptResult::Verdict::Passed;
         r.failedStep = 0;
@@ -229,8 +229,9 @@ ScriptResult readRun(const QString &script, RunEnd end, int exitCode, const QStr
     } else {
         // 2 and 3: the script could not be played at all.
         r.verdict = ScriptResult::Verdict::Error;
-        r.message = lastError.isEmpty() ? QStringLiteral("kestrel ended with status %1").arg(exitCode)
-                                        : lastError;
+        r.message = lastError.isEmpty()
+                        ? QStringLiteral("kestrel ended with status %1").arg(exitCode)
+                        : lastError;
     }
     return r;
 }
@@ -248,8 +249,8 @@ Result<> writeJUnit(const QString &path, const QVector<ScriptResult> &results, d
     xml.writeAttribute(QStringLiteral("name"), QStringLiteral("kestrel"));
     xml.writeAttribute(QStringLiteral("tests"), QString::number(results.size()));
     const auto count = [&](V v) {
-        return QString::number(std::count_if(results.begin(), results.end(),
-                                             [v](const ScriptResult &r) { return r.verdict == v; }));
+        return QString::number(std::count_if(
+            results.begin(), results.end(), [v](const ScriptResult &r) { return r.verdict == v; }));
     };
     xml.writeAttribute(QStringLiteral("failures"), count(V::Failed));
     xml.writeAttribute(QStringLiteral("errors"), count(V::Error));

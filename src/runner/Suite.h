@@ -57,8 +57,8 @@ enum class RunEnd { Exited, Crashed, TimedOut };
 
 // What one `kestrel SCRIPT` run came to, from how it ended, its standard
 // error (step lines, the log's name) and its log file.
-ScriptResult readRun(const QString &script, RunEnd end, int exitCode,
-                     const QString &errorOutput, double seconds);
+ScriptResult readRun(const QString &script, RunEnd end, int exitCode, const QString &errorOutput,
+                     double seconds);
 
 // One testsuite of a testcase per script, written atomically.
 Result<> writeJUnit(const QString &path, const QVector<ScriptResult> &results, double seconds);

@@ -148,10 +148,11 @@ private:
     {
         using V = ScriptResult::Verdict;
         clearProgress();
-        const QString verdict = r.verdict == V::Passed ? QStringLiteral("passed")
-            : r.verdict == V::Failed                   ? QStringLiteral("FAILED")
-                                                       : QStringLiteral("ERROR ");
-        QString line = QStringLiteral("%1 %2 (%3 s)").arg(verdict, r.script).arg(r.seconds, 0, 'f', 1);
+        const QString verdict = r.verdict == V::Passed   ? QStringLiteral("passed")
+                                : r.verdict == V::Failed ? QStringLiteral("FAILED")
+                                                         : QStringLiteral("ERROR ");
+        QString line =
+            QStringLiteral("%1 %2 (%3 s)").arg(verdict, r.script).arg(r.seconds, 0, 'f', 1);
         if (r.failedStep > 0)
             line += QStringLiteral(" step %1").arg(r.failedStep);
         if (!r.message.isEmpty())
@@ -201,7 +202,8 @@ private:
                 .arg(seconds, 0, 'f', 1));
         int code = failed + errors > 0 ? 1 : 0;
         if (!m_options.junit.isEmpty()) {
-            if (const Result<> written = writeJUnit(m_options.junit, m_results, seconds); !written) {
+            if (const Result<> written = writeJUnit(m_options.junit, m_results, seconds);
+                !written) {
                 say(QStringLiteral("kestrel-run: the report %1 cannot be written: %2")
                         .arg(m_options.junit, written.error()));
                 code = 2;

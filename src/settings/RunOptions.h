@@ -9,8 +9,8 @@
 // Options name these for one run only: they are never stored in the settings.
 struct RunOptions
 {
-    QString imagesDir; // empty: the stored folder, else kestrel-out/images
-    QString logsDir;   // empty: the stored folder, else kestrel-out/logs
+    QString imagesDir;     // empty: the stored folder, else kestrel-out/images
+    QString logsDir;       // empty: the stored folder, else kestrel-out/logs
     int intervalMs = 0;    // between two steps; 0: the program's own
     int pageTimeoutMs = 0; // longest wait for a page; 0: the program's own
     bool demo = false;
