@@ -41,6 +41,11 @@ public:
     void start()
     {
         m_clock.start();
+        // The progress display's clock goes on between a script's start and end.
+        if (m_terminal) {
+            connect(&m_ticker, &QTimer::timeout, this, &Suite::progress);
+            m_ticker.start(1000);
+        }
         if (m_scripts.isEmpty()) {
             say(QStringLiteral("kestrel-run: no script in this shard"));
             QTimer::singleShot(0, this, &Suite::finish);
@@ -186,6 +191,7 @@ private:
     void finish()
     {
         using V = ScriptResult::Verdict;
+        m_ticker.stop();
         clearProgress();
         const double seconds = m_clock.elapsed() / 1000.0;
         int passed = 0;
@@ -222,6 +228,7 @@ private:
     QElapsedTimer m_clock;
     bool m_terminal;
     bool m_progressShown = false;
+    QTimer m_ticker;
 };
 } // namespace
 
