@@ -170,17 +170,9 @@ bool Kestrel::Form_Load()
         LoadSettings(session.g);
     }
 
+    // Nobody is there to answer the folder dialog in an unattended run: it
+    // finds its folders by itself.
     if (playsAtStart() && !chooseUnattendedFolders()) {
-        exitCode = 3;
-        return false;
-    }
-    // Nobody is there to answer the folder dialog in an unattended run.
-    const bool foldersMissing = session.g.gDftLogDir.isEmpty() || session.g.gDftDir.isEmpty()
-        || session.g.gDftImgDir.isEmpty();
-    if (foldersMissing && unattended()) {
-        std::fputs("kestrel: the default folders for scripts, images and logs are not set; "
-                   "start Kestrel once without a script to set them.\n",
-                   stderr);
         exitCode = 3;
         return false;
     }

@@ -64,8 +64,8 @@ public:
     // notice goes to standard error, once per kind.
     void notice(const QString &kind, const QString &text);
     // 0 passed or interactive, 1 a step failed, 2 the named file was missing
-    // or could not be opened, 3 a command-line run found the default folders
-    // not set.
+    // or could not be opened, 3 a command-line run's image or log folder
+    // (or its private working copy) could not be made.
     int exitCode = 0;
 
     BrowserStack browsers;
