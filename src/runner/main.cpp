@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -95,6 +97,8 @@ private:
         Run *r = run.get();
         // Errors and step lines are read at the end; output is nobody's.
         p->setStandardOutputFile(QProcess::nullDevice());
+        // A runner that is ended (a cancelled CI job) ends its runs too.
+        p->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         connect(p, &QProcess::finished, this, [this, r] { ended(r); });
         connect(p, &QProcess::errorOccurred, this, [this, r](QProcess::ProcessError e) {
             if (e == QProcess::FailedToStart)
