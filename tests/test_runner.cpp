@@ -161,7 +161,7 @@ void TestRunner::hangingScriptTimesOut()
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     QVERIFY2(err.contains(QStringLiteral("FAILED %1").arg(hang)) && err.contains("timed out"),
              qPrintable(err));
-    QVERIFY(readText(junit).contains(QStringLiteral("message=\"timed out\"")));
+    QVERIFY(readText(junit).contains(QStringLiteral("message=\"step 1: timed out\"")));
 }
 
 void TestRunner::shardsAndArguments()

@@ -54,7 +54,8 @@ Result<int> positive(const QString &name, const QString &value)
 
 // The log's entries are "Step: N, =>text".
 const QRegularExpression kLogEntry(QStringLiteral("^Step: ?(\\d+), =>(.*)$"));
-const QRegularExpression kStepLine(QStringLiteral("^step (\\d+) (.*): (failed|stopped)(.*)$"));
+const QRegularExpression
+    kStepLine(QStringLiteral("^step (\\d+) (.*?): (passed|skipped|failed|stopped)(.*)$"));
 const QRegularExpression kShot(QStringLiteral("FAILURE - screen shot (.*) saved !+$"));
 // XML 1.0 allows no control characters but tab and line breaks; a stored
 // value or a crash report may hold some.
@@ -182,10 +183,15 @@ ScriptResult readRun(const QString &script, RunEnd end, int exitCode, const QStr
     r.seconds = seconds;
     r.errorOutput = errorOutput;
     QString lastError;
+    int lastStep = 0;
     for (const QString &line : errorOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (const auto m = kStepLine.match(line); m.hasMatch()) {
-            r.failedStep = m.captured(1).toInt();
-            r.message = m.captured(3) + m.captured(4);
+            lastStep = m.captured(1).toInt();
+            if (m.captured(3) == QLatin1String("failed")
+                || m.captured(3) == QLatin1String("stopped")) {
+                r.failedStep = lastStep;
+                r.message = m.captured(3) + m.captured(4);
+            }
         } else if (line.startsWith(QLatin1String("kestrel: log "))) {
             const qsizetype images = line.lastIndexOf(QLatin1String(", images in "));
             r.logFile = line.mid(13, images < 0 ? -1 : images - 13);
@@ -213,6 +219,9 @@ ScriptResult readRun(const QString &script, RunEnd end, int exitCode, const QStr
 
     if (end == RunEnd::TimedOut) {
         r.verdict = ScriptResult::Verdict::Failed;
+        // Ended under the step after the last one that got its verdict.
+        if (r.failedStep == 0)
+            r.failedStep = lastStep + 1;
         r.message = QStringLiteral("timed out");
     } else if (end == RunEnd::Crashed) {
         r.verdict = ScriptResult::Verdict::Failed;
