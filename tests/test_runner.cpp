@@ -3,6 +3,7 @@
 #include "HttpServer.h"
 #include "TestEnv.h"
 #include "runner/Suite.h"
+#include "settings/RunOptions.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,6 +202,27 @@ void TestRunner::shardsAndArguments()
                                                      {"--frobnicate", "a"},
                                                      {"--jobs", "2"}})
         QVERIFY(!parseSuiteArguments(QStringList{"kestrel-run"} + bad, 2));
+
+    // kestrel's own: options before the script, the environment after them.
+    qputenv("KESTREL_LOGS_DIR", "/env/logs");
+    qputenv("KESTREL_IMAGES_DIR", "/env/images");
+    qputenv("KESTREL_PAGE_TIMEOUT_MS", "700");
+    const Result<RunOptions> o =
+        parseRunOptions({"--images=/opt/images", "--interval", "50", "--", "--odd", "name.csv"});
+    qunsetenv("KESTREL_LOGS_DIR");
+    qunsetenv("KESTREL_IMAGES_DIR");
+    QVERIFY(o);
+    QCOMPARE(o.value().imagesDir, QStringLiteral("/opt/images"));
+    QCOMPARE(o.value().logsDir, QStringLiteral("/env/logs"));
+    QCOMPARE(o.value().intervalMs, 50);
+    QCOMPARE(o.value().pageTimeoutMs, 700);
+    QCOMPARE(o.value().scriptArgs, (QStringList{"--odd", "name.csv"}));
+    qputenv("KESTREL_PAGE_TIMEOUT_MS", "soon");
+    QVERIFY(!parseRunOptions({"a.csv"}));
+    qunsetenv("KESTREL_PAGE_TIMEOUT_MS");
+    QVERIFY(!parseRunOptions({"--logs"}));
+    QCOMPARE(parseRunOptions({"my", "script.csv"}).value().scriptArgs,
+             (QStringList{"my", "script.csv"}));
 }
 
 void TestRunner::usageErrors()
