@@ -249,6 +249,9 @@ void TestRunner::usageErrors()
     QCOMPARE(refused(kKestrel, {QStringLiteral("--interval=0"), QStringLiteral("x.csv")},
                      QStringLiteral("--interval needs a number")),
              QString());
+    QCOMPARE(refused(kKestrel, {QStringLiteral("--logs"), f.logs()},
+                     QStringLiteral("name the script after them")),
+             QString());
     // A folder that cannot be created.
     const QString script =
         writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));

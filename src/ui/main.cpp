@@ -79,6 +79,14 @@ int main(int argc, char *argv[])
         std::fputs("kestrel: --demo plays its own script and takes no other\n", stderr);
         return 2;
     }
+    // The window would ignore them: say so rather than drop them silently.
+    const QStringList optionArgs = args.mid(0, args.size() - run.scriptArgs.size());
+    if (!run.demo && Kestrel::joinedCommandLine(run.scriptArgs).isEmpty()
+        && optionArgs.count(QStringLiteral("--")) < optionArgs.size()) {
+        std::fputs("kestrel: the options are for playing a script; name the script after them\n",
+                   stderr);
+        return 2;
+    }
     // Whether a person can watch, decided before the platform is chosen.
     const bool display = hasDisplay();
 
