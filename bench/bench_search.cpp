@@ -3,6 +3,7 @@
 //   cmake -S . -B build -DKESTREL_BENCH=ON && cmake --build build -j2
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_search [repetitions]
 #include "HttpServer.h"
+#include "TestEnv.h"
 
 #include "platform/BrowserElement.h"
 #include "platform/ChromiumEnv.h"

@@ -462,6 +462,23 @@ void TestPlayer::playAndStopDuringARun()
     QVERIFY(!s.log().contains("failed"_L1) && !s.log().contains("TEST COMPLETE"_L1));
     QVERIFY(s.images(u"fail_*"_qs).isEmpty());
     QCOMPARE(s.k.session.stepno, 3);
+
+    // Stop and Play again at once, while that step is still ending inside
+    // its wait: the new run starts after it, whole; the old step's entry
+    // neither lands in the new run's log nor ends the new run.
+    s.play({s.open(), special({}), web(u"q"_qs, u"INPUT"_qs, u"onfocusout"_qs, u"x"_qs), special({})});
+    s.whenLogged(u"Step: 2, =>passed"_qs,
+                 [&s] { s.k.browser()->Navigate2(s.url(u"slow.html"_qs)); });
+    s.whenLogged(u"Step: 3, =>Type=Web"_qs, [&s] {
+        QTimer::singleShot(300, &s.win, [&s] {
+            s.win.CmdStop->click();
+            s.win.CmdPlay->click();
+        });
+    });
+    QVERIFY(waitUntil([&s] { return s.log().contains("TEST COMPLETE"_L1); }, kRun));
+    QVERIFY(s.done());
+    QVERIFY(s.passedAt(4));
+    QVERIFY(s.log().startsWith("Step: 1, =>"_L1) && !s.log().contains("stopped"_L1));
 }
 
 void TestPlayer::manualStepPausesAndResumesAndSnapshots()

@@ -36,6 +36,14 @@ Player::Player(Session &session, Dialogs &dialogs, PlaybackLog &log, BrowserStac
 {
     Timer1.setInterval(stepInterval());
     connect(&Timer1, &QTimer::timeout, this, &Player::Timer1_Timer);
+    m_startWhenStepEnds.setInterval(10);
+    connect(&m_startWhenStepEnds, &QTimer::timeout, this, [this] {
+        if (this->session.doingstep)
+            return;
+        m_startWhenStepEnds.stop();
+        if (this->session.g.gMode == Mode::Idle)
+            DoPlay();
+    });
 }
 
 BrowserElement *Player::browser() const
@@ -45,6 +53,12 @@ BrowserElement *Player::browser() const
 
 void Player::DoPlay()
 {
+    if (m_startWhenStepEnds.isActive()) {
+        // Play again before the new run could begin: it does not begin.
+        m_startWhenStepEnds.stop();
+        showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
+        return;
+    }
     if (session.g.gMode == Mode::Play) {
         // Halt: the step under way runs to its end; the next tick finds the
         // mode changed and switches the timer off.
@@ -53,6 +67,14 @@ void Player::DoPlay()
         return;
     }
     showPicture(MainView::Button::Play, QStringLiteral("play-on.bmp"));
+    if (session.g.gMode != Mode::Manual && session.doingstep) {
+        // A step of the run before is still ending inside one of its waits
+        // (Stop or Play came during it). The new run starts once it has
+        // ended: that step's entry belongs to its own run, and its end must
+        // not end the new one.
+        m_startWhenStepEnds.start();
+        return;
+    }
     Timer1.start();
     if (session.g.gMode == Mode::Manual) {
         session.g.gMode = Mode::Play;
@@ -91,6 +113,7 @@ void Player::CmdStop_Click()
     showPicture(MainView::Button::Record, QStringLiteral("record-off.bmp"));
     showPicture(MainView::Button::Play, QStringLiteral("play-off.bmp"));
     session.g.gMode = Mode::Idle;
+    m_startWhenStepEnds.stop();
     // A step that waits for a page that never finishes loading ends its
     // wait, and the page stops loading.
     if (session.doingstep) {

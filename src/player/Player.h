@@ -71,4 +71,6 @@ private:
 
     Dialogs &m_dialogs;
     MainView *m_view = nullptr;
+    // A Play that waits for the previous run's step to end.
+    QTimer m_startWhenStepEnds;
 };
