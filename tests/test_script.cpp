@@ -210,8 +210,43 @@ void TestScript::readerGrammarAndBadInput()
         for (char &b : bytes)
             b = "\"\",\r\n \xC3\xA9\xEF\xBB\xBFx"[random.bounded(12)];
         writeBytes(file, bytes);
-        QCOMPARE(streamed(file), parseScriptBytes(bytes));
+        const QVector<ScriptLine> all = parseScriptBytes(bytes);
+        QCOMPARE(streamed(file), all);
+        // The player's cursor, asked in any order, reads what a fresh read does.
+        ScriptCursor cursor;
+        for (int i = 0; i < 30; ++i) {
+            const int n = int(random.bounded(all.size() + 2));
+            const ScriptRecordAt at = cursor.recordAt(file, n);
+            QCOMPARE(at.record, n < 1 || all.isEmpty()
+                                    ? std::nullopt
+                                    : std::optional(all[std::min<int>(n, all.size()) - 1]));
+            QCOMPARE(at.more, n >= 1 && n < all.size());
+        }
     }
+    // An unchanged file is not read again: a tick parses its record and the
+    // next. An edit, also one to an earlier record, is read from the start.
+    QByteArray many;
+    for (int i = 1; i <= 3000; ++i)
+        many += "Web,b" + QByteArray::number(i) + (i % 7 ? "\r\n" : "\r"); // CR: records share a line
+    writeBytes(file, many);
+    QFile aged(file); // a file just written is read again until it is older
+    QVERIFY(aged.open(QIODevice::ReadWrite)
+            && aged.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                QFileDevice::FileModificationTime));
+    aged.close();
+    ScriptCursor cursor;
+    QCOMPARE(cursor.recordAt(file, 2000).record->Object, QStringLiteral("b2000"));
+    for (int n = 2001; n < 2020; ++n) {
+        const qint64 before = cursor.parsedRecords();
+        QCOMPARE(cursor.recordAt(file, n).record->Object, QStringLiteral("b%1").arg(n));
+        QVERIFY(cursor.parsedRecords() - before <= 2);
+    }
+    writeBytes(file, many.replace("b10\r", "c10\r"));
+    QCOMPARE(cursor.recordAt(file, 10).record->Object, QStringLiteral("c10"));
+    QVERIFY(cursor.recordAt(file, 11).more);
+    writeBytes(file, "Web,only\r\n");
+    const ScriptRecordAt shortened = cursor.recordAt(file, 12);
+    QVERIFY(shortened.record->Object == QStringLiteral("only") && !shortened.more);
     // Record n and whether another follows: what a tick reads.
     writeBytes(file, "a\r\n\r\n\"b\r\nb\"\r\nc");
     QCOMPARE(readRecordAt(file, 2).record, std::optional<ScriptLine>(L("b\r\nb")));

@@ -3,6 +3,7 @@
 #include "core/Result.h"
 #include "core/Session.h"
 #include "platform/MainView.h"
+#include "script/ScriptReader.h"
 
 #include <QObject>
 #include <QString>
@@ -73,4 +74,5 @@ private:
     MainView *m_view = nullptr;
     // A Play that waits for the previous run's step to end.
     QTimer m_startWhenStepEnds;
+    ScriptCursor m_workingCopy;
 };

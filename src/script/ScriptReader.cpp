@@ -151,19 +151,33 @@ QVector<ScriptLine> parseScript(const QString &text)
 
 ScriptStream::ScriptStream(const QString &path) : m_file(path) {}
 
-bool ScriptStream::open(QString *errorText)
+Result<> ScriptStream::open()
 {
     const QString problem = fileProblem(m_file.fileName());
-    if (!problem.isEmpty()) {
+    if (!problem.isEmpty())
         m_error = problem;
-    } else if (!m_file.open(QIODevice::ReadOnly)) {
+    else if (!m_file.open(QIODevice::ReadOnly))
         m_error = m_file.errorString();
-    }
     if (m_error.isEmpty())
-        return true;
-    if (errorText)
-        *errorText = m_error;
-    return false;
+        return {};
+    return Result<>::failure(m_error);
+}
+
+Result<> ScriptStream::resumeAt(Resume at)
+{
+    if (!m_file.isOpen() || !m_error.isEmpty() || !m_file.seek(at.offset))
+        return Result<>::failure(m_error.isEmpty() ? m_file.errorString() : m_error);
+    m_text.clear();
+    m_pos = 0;
+    m_atEnd = false;
+    m_first = at.offset == 0;
+    m_resume = {at.offset, 0};
+    for (int i = 0; i < at.skip; ++i) {
+        if (!next())
+            return Result<>::failure(m_error.isEmpty() ? QStringLiteral("The file has changed.")
+                                                       : m_error);
+    }
+    return {};
 }
 
 bool ScriptStream::readMore()
@@ -201,6 +215,10 @@ std::optional<ScriptLine> ScriptStream::next()
             // Only what is left of the current line is kept.
             m_text.remove(0, m_pos);
             m_pos = 0;
+            if (m_text.isEmpty())
+                m_resume = {m_file.pos(), 0};
+            else
+                ++m_resume.skip;
             return rec;
         }
         if (p == Parsed::End)
@@ -228,35 +246,26 @@ QString fileProblem(const QString &path)
     return QString();
 }
 
-std::optional<QByteArray> readFileBytes(const QString &path, QString *errorText)
+Result<QByteArray> readFileBytes(const QString &path)
 {
     const QString problem = fileProblem(path);
-    if (!problem.isEmpty()) {
-        if (errorText)
-            *errorText = problem;
-        return std::nullopt;
-    }
+    if (!problem.isEmpty())
+        return Result<QByteArray>::failure(problem);
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (errorText)
-            *errorText = f.errorString();
-        return std::nullopt;
-    }
+    if (!f.open(QIODevice::ReadOnly))
+        return Result<QByteArray>::failure(f.errorString());
     QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (errorText)
-            *errorText = f.errorString();
-        return std::nullopt;
-    }
+    if (f.error() != QFileDevice::NoError)
+        return Result<QByteArray>::failure(f.errorString());
     return bytes;
 }
 
 std::optional<QVector<ScriptLine>> readScript(const QString &path)
 {
-    const auto bytes = readFileBytes(path);
+    const Result<QByteArray> bytes = readFileBytes(path);
     if (!bytes)
         return std::nullopt;
-    return parseScriptBytes(*bytes);
+    return parseScriptBytes(bytes.value());
 }
 
 std::optional<ScriptLine> readScriptRecord(const QString &path, int n)
@@ -273,20 +282,85 @@ std::optional<ScriptLine> readScriptRecord(const QString &path, int n)
 
 ScriptRecordAt readRecordAt(const QString &path, int n)
 {
+    return ScriptCursor().recordAt(path, n);
+}
+
+void ScriptCursor::forget()
+{
+    m_starts.clear();
+    m_starts.squeeze();
+    m_count = -1;
+    m_lastN = 0;
+    m_last = ScriptRecordAt();
+}
+
+ScriptRecordAt ScriptCursor::recordAt(const QString &path, int n)
+{
     ScriptRecordAt at;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QFileInfo info(path);
+    const Stamp stamp{info.size(), info.lastModified(), info.metadataChangeTime()};
+    if (path != m_path || stamp != m_stamp || !m_trusted) {
+        forget();
+        m_path = path;
+        m_stamp = stamp;
+        m_trusted = stamp.modified.isValid() && stamp.modified < now.addSecs(-1);
+    }
+    if (m_lastN > 0 && n == m_lastN)
+        return m_last;
+
     ScriptStream stream(path);
-    if (!stream.open(&at.error))
+    if (const Result<> opened = stream.open(); !opened) {
+        forget();
+        at.error = opened.error();
         return at;
-    for (int i = 1; i <= n; ++i) {
+    }
+    if (n < 1) {
+        at.readable = true;
+        return at;
+    }
+    // A script with fewer records gives its last one.
+    const int want = m_count >= 0 ? std::min(n, m_count) : n;
+    if (want < 1) {
+        at.readable = true;
+        return at;
+    }
+    // From the nearest record whose start is known.
+    int index = std::min<int>(want, m_starts.size());
+    if (index >= 1) {
+        if (const Result<> resumed = stream.resumeAt(m_starts[index - 1]); !resumed) {
+            forget();
+            at.error = resumed.error();
+            return at;
+        }
+    } else {
+        index = 1;
+    }
+    for (;; ++index) {
+        const ScriptStream::Resume start = stream.resumePoint();
         std::optional<ScriptLine> rec = stream.next();
-        if (!rec)
+        if (!rec) {
+            if (stream.errorString().isEmpty())
+                m_count = index - 1;
             break;
+        }
+        ++m_parsed;
+        if (index > m_starts.size())
+            m_starts.append(start);
+        if (index > want) {
+            at.more = true;
+            break;
+        }
         at.record = std::move(rec);
     }
-    if (at.record && n >= 1)
-        at.more = stream.next().has_value();
     at.error = stream.errorString();
     at.readable = at.error.isEmpty();
+    if (!at.readable) {
+        forget();
+        return at;
+    }
+    m_lastN = n;
+    m_last = at;
     return at;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/Result.h"
 #include "script/ScriptLine.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 #include <QVector>
@@ -41,12 +43,25 @@ class ScriptStream
 {
 public:
     explicit ScriptStream(const QString &path);
-    // False, with the reason in errorText, when the file cannot be read.
-    bool open(QString *errorText = nullptr);
+    // Fails, with the reason, when the file cannot be read.
+    Result<> open();
     // The next record; nothing at the end of the file or when reading fails.
     std::optional<ScriptLine> next();
     // Empty unless opening or reading failed.
     QString errorString() const { return m_error; }
+
+    // Where reading can start again to give the record that next() returns
+    // now: a byte offset at a line start and how many records to pass from
+    // there (more than none only when records share a line, as with CR line
+    // ends or a line end inside quotes).
+    struct Resume
+    {
+        qint64 offset = 0;
+        int skip = 0;
+    };
+    Resume resumePoint() const { return m_resume; }
+    // Goes on from a point resumePoint() gave for this same file content.
+    Result<> resumeAt(Resume at);
 
 private:
     bool readMore();
@@ -56,6 +71,7 @@ private:
     qsizetype m_pos = 0;
     bool m_atEnd = false;
     bool m_first = true;
+    Resume m_resume;
     QString m_error;
 };
 
@@ -69,9 +85,42 @@ struct ScriptRecordAt
     std::optional<ScriptLine> record; // nothing only when there is no record
     bool more = false;
 };
-// Reads the file afresh up to record n + 1, streaming. The one place where
-// playback reads the working copy.
+// Reads the file afresh up to record n + 1, streaming.
 ScriptRecordAt readRecordAt(const QString &path, int n);
+
+// What the player reads at each tick: record n of the working copy, as
+// readRecordAt gives it, without reading again what an unchanged file holds.
+// It keeps where each record seen so far starts and the last record asked
+// for; a file whose size, modification or status-change time differ from
+// the last read (an edit, a replacement) is read again from its start, so a
+// script edited while it plays goes on with its new content. File times are
+// coarse: a file modified less than a second before it was read may change
+// again without a new time, so it is read again until it is older.
+class ScriptCursor
+{
+public:
+    ScriptRecordAt recordAt(const QString &path, int n);
+    // Records parsed so far, to see what a read cost.
+    qint64 parsedRecords() const { return m_parsed; }
+
+private:
+    struct Stamp
+    {
+        qint64 size = -1;
+        QDateTime modified, changed;
+        bool operator==(const Stamp &) const = default;
+    };
+    void forget();
+
+    QString m_path;
+    Stamp m_stamp;
+    bool m_trusted = false; // the stamp shows any later change
+    QVector<ScriptStream::Resume> m_starts; // of records 1, 2, ...
+    int m_count = -1;                       // records in the file, once known
+    int m_lastN = 0;
+    ScriptRecordAt m_last;
+    qint64 m_parsed = 0;
+};
 
 // Whether the script holds at least one line of a type the player knows.
 bool holdsKnownStep(const QString &path);
@@ -86,6 +135,6 @@ std::optional<QVector<ScriptLine>> readScript(const QString &path);
 // or holds fewer than n records.
 std::optional<ScriptLine> readScriptRecord(const QString &path, int n);
 
-// The bytes of a file that must be read whole; nothing when it is not a
-// readable file. errorText receives the reason.
-std::optional<QByteArray> readFileBytes(const QString &path, QString *errorText = nullptr);
+// The bytes of a file that must be read whole; fails with the reason when it
+// is not a readable file.
+Result<QByteArray> readFileBytes(const QString &path);
