@@ -278,6 +278,10 @@
                 watchShadows();
             return changes;
         });
+        k.define('playerSettle', () => {
+            settle();
+            return true;
+        });
     } catch (e) {
         return; // this document has it already
     }
@@ -287,6 +291,49 @@
     send('doc');
     // A move within the session history of this document.
     window.addEventListener('popstate', () => send('pop'), true);
+
+    // Input the player sent is reported once the page has handled it and
+    // rendered a frame after it (a document that renders none reports a
+    // little later): "nav" when it started the loading of another document,
+    // "inp" otherwise. The player waits for that instead of a fixed pause.
+    let leaving = null;
+    const nav = window.navigation;
+    if (nav && typeof nav.addEventListener === 'function') {
+        apply(nav.addEventListener, nav, ['navigate', (e) => {
+            if (!e.destination.sameDocument && !e.downloadRequest)
+                leaving = e;
+        }]);
+    } else {
+        window.addEventListener('beforeunload', () => {
+            leaving = { defaultPrevented: false };
+        }, true);
+    }
+    function settle() {
+        let done = false;
+        const fire = () => {
+            if (done)
+                return;
+            done = true;
+            setTimer(() => {
+                send(leaving && !leaving.defaultPrevented ? 'nav' : 'inp');
+                leaving = null;
+            }, 0);
+        };
+        raf(fire);
+        setTimer(fire, 100);
+    }
+    function inputStarts(ev) {
+        if (ev.isTrusted)
+            leaving = null;
+    }
+    function inputDone(ev) {
+        if (ev.isTrusted)
+            settle();
+    }
+    window.addEventListener('mousedown', inputStarts, true);
+    window.addEventListener('keydown', inputStarts, true);
+    window.addEventListener('click', inputDone, true);
+    window.addEventListener('keyup', inputDone, true);
 
     // Every change of the page counts; while the player waits for an element,
     // each change is reported once it has been rendered (an animation frame;

@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include "player/ObjectLocation.h"
+#include "player/PlayerWaits.h"
 #include "script/ScriptFiles.h"
 #include "script/ScriptLine.h"
 
@@ -542,6 +543,11 @@ void TestPlayer::manualStepPausesAndResumesAndSnapshots()
 
 void TestPlayer::waitsForPagesAndElements()
 {
+    // No pause between steps is 0, not the default: each step comes once
+    // the last one's page is ready (the unattended runs play that way).
+    qputenv("KESTREL_STEP_INTERVAL_MS", "0");
+    QCOMPARE(stepIntervalMs(), 0);
+    qputenv("KESTREL_STEP_INTERVAL_MS", "50");
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "1500");
     Run s;
     s.server.addHangingPath(u"/player/hang.gif"_qs);

@@ -407,6 +407,11 @@ void BrowserElement::onAgentMessage(const QString &event, double timeOrigin)
         ++m_pageChanges;
         return;
     }
+    if (event == QLatin1String("inp") || event == QLatin1String("nav")) {
+        ++m_inputsReported;
+        m_inputNavigates = event == QLatin1String("nav");
+        return;
+    }
     // Back or Forward within the document, also over entries that kept the
     // address (pushState with state only), which change no address.
     if (event == QLatin1String("pop")) {

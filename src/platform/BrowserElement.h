@@ -164,6 +164,12 @@ public:
     // the agent's "playerWatchChanges" is on), a new document or a new
     // address: what a wait for an element to appear waits on.
     quint64 pageChanges() const { return m_pageChanges; }
+    // Increases when the page reports that it has handled input the player
+    // sent (a trusted click or key, or "playerSettle") and rendered a frame
+    // after it; inputNavigates() tells whether the last such input started
+    // the loading of another document.
+    quint64 inputsReported() const { return m_inputsReported; }
+    bool inputNavigates() const { return m_inputNavigates; }
 
 signals:
     void ProgressChange(int index, int progress, int maximum);
@@ -216,6 +222,8 @@ private:
     int m_documentSerial = 0;
     quint64 m_navSerial = 0;
     quint64 m_pageChanges = 0;
+    quint64 m_inputsReported = 0;
+    bool m_inputNavigates = false;
     quint64 m_requestSerial = 0;
     qint64 m_navStartedMs = 0;
     qint64 m_newWindowQuietUntil = 0;

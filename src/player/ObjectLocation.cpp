@@ -102,7 +102,7 @@ void noteAmbiguity(Player &k, const PageSearch &found)
 PageSearch findWebObject(Player &k, const QString &event_object, const QString &event_tagname,
                          const QString &event_value, const QString &event_value2, PageWait *wait)
 {
-    *wait = waitForPage(k, 500, false);
+    *wait = waitForPage(k, false);
     if (*wait != PageWait::Ready)
         return {};
     const PageSearch found =

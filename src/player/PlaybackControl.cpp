@@ -5,20 +5,13 @@
 #include "core/Session.h"
 #include "platform/BrowserElement.h"
 #include "platform/Wait.h"
+#include "player/PlayerWaits.h"
 #include "script/PlaybackLog.h"
 #include "script/ScriptFiles.h"
 
 #include <QWidget>
 
 namespace {
-// Between two steps; KESTREL_STEP_INTERVAL_MS overrides it for tests.
-int stepInterval()
-{
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("KESTREL_STEP_INTERVAL_MS", &ok);
-    return ok && ms > 0 ? ms : 2000;
-}
-
 void activate(QWidget *window)
 {
     if (!window)
@@ -34,7 +27,7 @@ Player::Player(Session &session, Dialogs &dialogs, PlaybackLog &log, BrowserStac
                QObject *parent)
     : QObject(parent), session(session), log(log), browsers(browsers), m_dialogs(dialogs)
 {
-    Timer1.setInterval(stepInterval());
+    Timer1.setInterval(stepIntervalMs());
     connect(&Timer1, &QTimer::timeout, this, &Player::Timer1_Timer);
     m_startWhenStepEnds.setInterval(10);
     connect(&m_startWhenStepEnds, &QTimer::timeout, this, [this] {

@@ -13,6 +13,13 @@ int pageTimeoutMs()
     return ok && ms > 0 ? ms : 60000;
 }
 
+int stepIntervalMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("KESTREL_STEP_INTERVAL_MS", &ok);
+    return ok && ms >= 0 ? ms : 2000;
+}
+
 void pauseProcessing(int ms)
 {
     QEventLoop loop;
@@ -33,7 +40,7 @@ PageWatch::PageWatch(Player &k)
 
 PageWatch::~PageWatch() = default;
 
-PageWait waitForPage(Player &k, int pollMs, bool status)
+PageWait waitForPage(Player &k, bool status)
 {
     const PageWatch watch(k);
     for (;;) {
@@ -47,8 +54,6 @@ PageWait waitForPage(Player &k, int pollMs, bool status)
         if (!busy)
             return PageWait::Ready;
         DoEvents();
-        // No pause was asked for: a short one all the same, so the wait does
-        // not spin the processor.
-        pauseProcessing(pollMs > 0 ? pollMs : 5);
+        pauseProcessing(5);
     }
 }

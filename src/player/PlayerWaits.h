@@ -9,6 +9,10 @@ class Player;
 // KESTREL_PAGE_TIMEOUT_MS overrides the 60 s.
 int pageTimeoutMs();
 
+// Between two steps: 2000 ms; KESTREL_STEP_INTERVAL_MS overrides it, 0 for
+// the next step as soon as the page of the last one is ready.
+int stepIntervalMs();
+
 // A pause during which window events (browser notifications, Play and Stop)
 // are still handled.
 void pauseProcessing(int ms);
@@ -36,7 +40,8 @@ enum class PageWait { Ready, TimedOut, Stopped };
 
 // As long as the browser in front (read anew at every poll, so a pop-up that
 // a step opened is the one waited for) is busy, and with status also while
-// the status label is not empty: process events and pause pollMs. Ends early
+// the status label is not empty: process events, looking again every few
+// milliseconds so the step goes on as soon as the page is ready. Ends early
 // when Stop is pressed during the step (Stopped). Runs under a PageWatch of
 // its own.
-PageWait waitForPage(Player &k, int pollMs, bool status);
+PageWait waitForPage(Player &k, bool status);

@@ -108,34 +108,37 @@ QWidget *inputWidget(BrowserElement *b)
     return proxy ? proxy : b;
 }
 
-// Input sent through the window system reaches the page a little later.
-// Waits until the page has handled it (or has gone), then gives the page a
-// moment to start the navigation it may have scheduled, so that the wait for
-// the browser that follows sees it.
-void settleInput(Player &k, StepCalls &calls, int token)
+// Input reaches the page a little later than it is sent, and a navigation
+// it starts (a form submission) later still. Waits for the page's report
+// that it handled the input and rendered a frame after it; when the input
+// started a navigation, until the browser is busy with it, so that the wait
+// for the browser that follows waits for the new page. reports is the
+// browser's count of reports from before the input was sent.
+void settleInput(Player &k, StepCalls &calls, int token, quint64 reports)
 {
+    BrowserElement *b = calls.browser();
+    if (!b)
+        return;
+    const int serial = b->documentSerial();
     QElapsedTimer clock;
     clock.start();
-    if (token && calls.browser()) {
-        const int serial = calls.browser()->documentSerial();
-        while (calls.browser() && clock.elapsed() < 2000 && !calls.browser()->Busy()
-               && calls.browser()->documentSerial() == serial) {
-            const AgentResult r =
-                calls.call(QStringLiteral("playerArrived"), {token}, 2000);
-            // A document the input navigated away from may leave the call
-            // unanswered; that is not a page that stopped working.
-            if (r.noAnswer() && calls.browser()
-                && (calls.browser()->Busy() || calls.browser()->documentSerial() != serial))
-                calls.forgiveNoAnswer();
-            if (!r.ok() || r.value().toBool())
-                break;
-            pauseProcessing(2);
-        }
-    }
-    // Form submissions start a few milliseconds after the key or click.
-    clock.restart();
-    while (k.browser() && !k.browser()->Busy() && clock.elapsed() < 100)
+    while (clock.elapsed() < 2000) {
+        b = calls.browser();
+        if (!b || k.browser() != b || b->Busy() || b->documentSerial() != serial)
+            return; // gone, a pop-up in front, or loading
+        if (b->inputsReported() != reports && !b->inputNavigates())
+            return;
         pauseProcessing(2);
+    }
+    // No report: a page whose script is stuck does not answer either.
+    if (token && !calls.noAnswer()) {
+        const AgentResult r = calls.call(QStringLiteral("playerArrived"), {token}, 2000);
+        // A document the input navigated away from may leave the call
+        // unanswered; that is not a page that stopped working.
+        if (r.noAnswer() && calls.browser()
+            && (calls.browser()->Busy() || calls.browser()->documentSerial() != serial))
+            calls.forgiveNoAnswer();
+    }
 }
 
 int nextInputToken()
@@ -171,12 +174,15 @@ bool clickElement(Player &k, StepCalls &calls)
         if (calls.noAnswer())
             return true; // the step fails for that
         target = inputWidget(b);
+        const quint64 reports = b->inputsReported();
         clickWidgetAt(target, target->mapFrom(b, pos));
-        settleInput(k, calls, token);
+        settleInput(k, calls, token, reports);
     } else {
+        const quint64 reports = b->inputsReported();
         if (calls.gone(calls.call(QStringLiteral("playerClick"), {calls.handle()})))
             return false;
-        settleInput(k, calls, 0);
+        calls.call(QStringLiteral("playerSettle"), {});
+        settleInput(k, calls, 0, reports);
     }
     return true;
 }
@@ -219,7 +225,7 @@ StepOutcome webStep(Player &k, const ScriptLine &line, const QString &value, con
     if (line.Method == QLatin1String("onclick")) {
         if (!calls.browser() || !clickElement(k, calls) || calls.noAnswer())
             return failure(kNotFound);
-        if (waitForPage(k, 0, false) == PageWait::TimedOut || watch.timedOut())
+        if (waitForPage(k, false) == PageWait::TimedOut || watch.timedOut())
             return StepOutcome::fail(stillLoading());
     }
     if (line.Method == QLatin1String("ENTER")) {
@@ -236,14 +242,15 @@ StepOutcome webStep(Player &k, const ScriptLine &line, const QString &value, con
             if (!calls.browser())
                 return failure(kNotFound);
             if (!calls.noAnswer()) {
+                const quint64 reports = calls.browser()->inputsReported();
                 pressEnter(inputWidget(calls.browser()));
                 DoEvents();
-                settleInput(k, calls, token);
+                settleInput(k, calls, token, reports);
             }
         }
         if (calls.noAnswer())
             return failure(kNotFound);
-        if (waitForPage(k, 0, false) == PageWait::TimedOut || watch.timedOut())
+        if (waitForPage(k, false) == PageWait::TimedOut || watch.timedOut())
             return StepOutcome::fail(stillLoading());
     }
     return StepOutcome::pass();
@@ -262,10 +269,10 @@ void Player::Timer1_Timer()
     session.doingstep = true;
     stopDuringStep = false;
 
-    // The working copy is read afresh at every tick: a script edited while it
-    // plays goes on with its new content.
+    // The working copy is read at every tick (again from its start once it
+    // changed): a script edited while it plays goes on with its new content.
     ++session.stepno;
-    const ScriptRecordAt at = readRecordAt(session.g.gTempFile, session.stepno);
+    const ScriptRecordAt at = m_workingCopy.recordAt(session.g.gTempFile, session.stepno);
     const ScriptLine stored = at.record.value_or(ScriptLine());
     // Nothing more to read is the end of the script, after this step.
     if (!at.more) {
@@ -337,11 +344,15 @@ void Player::Timer1_Timer()
         return;
     }
 
-    if (session.g.gMode == Mode::Play)
+    // Without a pause between steps the next tick comes once this step's
+    // page is ready: a timer due at once would only fire into this step's
+    // waits and keep them from idling.
+    const bool tickAfterVerdict = Timer1.interval() == 0;
+    if (session.g.gMode == Mode::Play && !tickAfterVerdict)
         Timer1.start();
     DoEvents();
     // One verdict per step, given once its page has loaded.
-    if (waitForPage(*this, 100, true) == PageWait::TimedOut) {
+    if (waitForPage(*this, true) == PageWait::TimedOut) {
         fail(stillLoading());
         return;
     }
@@ -353,6 +364,8 @@ void Player::Timer1_Timer()
     log.WriteLog(session.stepno, skipped ? kSkipped : kPassed);
     emit stepEnded(session.stepno, true, skipped ? kSkipped : kPassed);
     session.doingstep = false;
+    if (session.g.gMode == Mode::Play && tickAfterVerdict)
+        Timer1.start();
 
     if (session.g.gMode == Mode::Idle) {
         log.WriteLog(session.stepno, kComplete);

@@ -76,11 +76,12 @@ Result<RunOptions> parseRunOptions(const QStringList &args)
     {
         const char *var;
         int &target;
-    } numbers[] = {{"KESTREL_STEP_INTERVAL_MS", o.intervalMs},
-                   {"KESTREL_PAGE_TIMEOUT_MS", o.pageTimeoutMs}};
+        bool zeroAllowed; // the player reads 0 there: no pause between steps
+    } numbers[] = {{"KESTREL_STEP_INTERVAL_MS", o.intervalMs, true},
+                   {"KESTREL_PAGE_TIMEOUT_MS", o.pageTimeoutMs, false}};
     for (const auto &n : numbers) {
         const QString value = qEnvironmentVariable(n.var);
-        if (n.target > 0 || value.isEmpty())
+        if (n.target > 0 || value.isEmpty() || (n.zeroAllowed && value.trimmed() == u'0'))
             continue;
         const Result<int> ms = parseMilliseconds(QString::fromLatin1(n.var), value);
         if (!ms)
