@@ -256,7 +256,10 @@ void Kestrel::startCommandLineRun()
         std::fflush(stderr);
     }
     DoEvents();
-    Sleep(1000);
+    // The start-up page has loaded (GoToPage waited for it): a run nobody
+    // watches starts at once, one in the window after a second to see it.
+    if (runInWindow)
+        Sleep(1000);
     DoEvents();
     player.DoPlay();
     DoEvents();
