@@ -97,8 +97,8 @@
     const innerHTMLOf = getter(Element.prototype, 'innerHTML');
     const shadowRootOf = getter(Element.prototype, 'shadowRoot');
     const firstChildOf = getter(Element.prototype, 'firstElementChild');
-    const firstInFragment = getter(DocumentFragment.prototype, 'firstElementChild');
-    const nextSiblingOf = getter(Element.prototype, 'nextElementSibling');
+    const createTreeWalker = method(Document.prototype, 'createTreeWalker');
+    const walkerNext = method(TreeWalker.prototype, 'nextNode');
     const getAttribute = method(Element.prototype, 'getAttribute');
     const hasAttribute = method(Element.prototype, 'hasAttribute');
     const textContentOf = getter(Node.prototype, 'textContent');
@@ -727,17 +727,15 @@
         if (top === null || typeof tag !== 'string' || typeof identity !== 'string')
             return found;
         const want = wanted(tag, identity);
-        // Depth first without recursion (a page may nest deeply): the stack
-        // holds where chains of siblings go on.
-        const pending = newList();
-        push(pending, top);
-        while (pending.length > 0 && found.length < max) {
-            pending.length -= 1;
-            const el = pending[pending.length];
-            delete pending[pending.length];
+        // Compared by inner HTML: an element with child elements has a tag
+        // in it, so it cannot match a wanted text without one.
+        const byMarkup = tag !== 'IMG' && tag !== 'SELECT' && tag !== 'INPUT';
+        const tagless = indexOf(want, '<') < 0;
+        function visit(el) {
             const t = tagNameOf(el);
             // Upper-casing only names that can match (HTML ones already are).
-            if (t === tag || (t.length === tag.length && toUpperCase(t) === tag)) {
+            if ((t === tag || (t.length === tag.length && toUpperCase(t) === tag))
+                && !(byMarkup && tagless && firstChildOf(el) !== null)) {
                 try {
                     if (identityOf(el, tag) === want)
                         push(found, el);
@@ -745,22 +743,37 @@
                     // not this one
                 }
             }
-            // Taken in reverse: the shadow tree first, then the children,
-            // then the next sibling.
-            const next = nextSiblingOf(el);
-            if (next !== null)
-                push(pending, next);
-            const child = firstChildOf(el);
-            if (child !== null)
-                push(pending, child);
-            const root = shadowRootOf(el);
-            if (root !== null) {
-                const inner = firstInFragment(root);
-                if (inner !== null)
-                    push(pending, inner);
-            }
+            // The shadow tree right after its host, before the children.
+            const root = mayHostShadow(t) ? shadowRootOf(el) : null;
+            if (root !== null)
+                walk(root);
         }
+        // The elements under root in document order, walked natively; only
+        // shadow trees, which are seldom nested deeply, recurse.
+        function walk(root) {
+            const walker = createTreeWalker(document, root, 1 /* elements */);
+            for (let el = walkerNext(walker); el !== null && found.length < max;
+                 el = walkerNext(walker))
+                visit(el);
+        }
+        visit(top);
+        if (found.length < max)
+            walk(top);
         return found;
+    }
+
+    // Only custom elements and these can have a shadow root of their own;
+    // the others are not asked for one. Decided once per tag name.
+    const SHADOW_HOSTS = freeze(['ARTICLE', 'ASIDE', 'BLOCKQUOTE', 'BODY', 'DIV', 'FOOTER',
+        'H1', 'H2', 'H3', 'H4', 'H5', 'H6', 'HEADER', 'MAIN', 'NAV', 'P', 'SECTION', 'SPAN']);
+    const hostTags = create(null);
+    function mayHostShadow(t) {
+        let may = hostTags[t];
+        if (may === undefined) {
+            may = indexOf(t, '-') >= 0 || oneOf(SHADOW_HOSTS, toUpperCase(t));
+            hostTags[t] = may;
+        }
+        return may;
     }
 
     function matching(tag, identity, limit) {
