@@ -215,6 +215,7 @@ void TestRunner::shardsAndArguments()
     QCOMPARE(o.value().imagesDir, QStringLiteral("/opt/images"));
     QCOMPARE(o.value().logsDir, QStringLiteral("/env/logs"));
     QCOMPARE(o.value().intervalMs, 50);
+    QCOMPARE(parseRunOptions({"--interval=0", "a.csv"}).value().intervalMs, 0); // no pause
     QCOMPARE(o.value().pageTimeoutMs, 700);
     QCOMPARE(o.value().scriptArgs, (QStringList{"--odd", "name.csv"}));
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "soon");
@@ -246,7 +247,7 @@ void TestRunner::usageErrors()
     QCOMPARE(refused(kKestrel, {QStringLiteral("--speed"), QStringLiteral("x.csv")},
                      QStringLiteral("unknown option --speed")),
              QString());
-    QCOMPARE(refused(kKestrel, {QStringLiteral("--interval=0"), QStringLiteral("x.csv")},
+    QCOMPARE(refused(kKestrel, {QStringLiteral("--interval=-1"), QStringLiteral("x.csv")},
                      QStringLiteral("--interval needs a number")),
              QString());
     QCOMPARE(refused(kKestrel, {QStringLiteral("--logs"), f.logs()},

@@ -33,7 +33,7 @@ void addOptions(QCommandLineParser &p)
         {QStringLiteral("images"), QStringLiteral("Image folder (a subfolder per script)."),
          QStringLiteral("DIR")},
         {QStringLiteral("logs"), QStringLiteral("Log folder."), QStringLiteral("DIR")},
-        {QStringLiteral("interval"), QStringLiteral("Pause between steps."), QStringLiteral("MS")},
+        {QStringLiteral("interval"), QStringLiteral("Pause between steps (0: none)."), QStringLiteral("MS")},
         {QStringLiteral("page-timeout"), QStringLiteral("Longest wait for a page."),
          QStringLiteral("MS")},
         {QStringLiteral("timeout"),
@@ -42,13 +42,15 @@ void addOptions(QCommandLineParser &p)
     });
 }
 
-Result<int> positive(const QString &name, const QString &value)
+Result<int> wholeNumber(const QString &name, const QString &value, int minimum)
 {
     bool ok = false;
     const int n = value.toInt(&ok);
-    if (!ok || n <= 0)
-        return Result<int>::failure(
-            QStringLiteral("--%1 needs a whole number above 0, not \"%2\"").arg(name, value));
+    if (!ok || n < minimum)
+        return Result<int>::failure(QStringLiteral("--%1 needs a whole number of %2 or more, not \"%3\"")
+                                        .arg(name)
+                                        .arg(minimum)
+                                        .arg(value));
     return n;
 }
 
@@ -97,15 +99,16 @@ Result<SuiteOptions> parseSuiteArguments(const QStringList &arguments, int defau
     {
         const char *name;
         int &target;
-    } numbers[] = {{"jobs", o.jobs},
-                   {"interval", o.intervalMs},
-                   {"page-timeout", o.pageTimeoutMs},
-                   {"timeout", o.timeoutMs}};
+        int minimum;
+    } numbers[] = {{"jobs", o.jobs, 1},
+                   {"interval", o.intervalMs, 0},
+                   {"page-timeout", o.pageTimeoutMs, 1},
+                   {"timeout", o.timeoutMs, 1}};
     for (const auto &n : numbers) {
         const QString name = QString::fromLatin1(n.name);
         if (!p.isSet(name))
             continue;
-        const Result<int> v = positive(name, p.value(name));
+        const Result<int> v = wholeNumber(name, p.value(name), n.minimum);
         if (!v)
             return R::failure(v.error());
         n.target = v.value();

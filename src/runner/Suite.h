@@ -18,7 +18,7 @@ struct SuiteOptions
     QString junit;
     QString images;
     QString logs;
-    int intervalMs = 0;
+    int intervalMs = -1; // -1: kestrel's own; 0: no pause
     int pageTimeoutMs = 0;
     int timeoutMs = 30 * 60 * 1000;
 };

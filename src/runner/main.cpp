@@ -74,7 +74,7 @@ private:
                  << QDir(m_options.images).absoluteFilePath(m_imageFolders.at(index));
         if (!m_options.logs.isEmpty())
             args << QStringLiteral("--logs") << QDir(m_options.logs).absolutePath();
-        if (m_options.intervalMs > 0)
+        if (m_options.intervalMs >= 0)
             args << QStringLiteral("--interval") << QString::number(m_options.intervalMs);
         if (m_options.pageTimeoutMs > 0)
             args << QStringLiteral("--page-timeout") << QString::number(m_options.pageTimeoutMs);

@@ -2,14 +2,15 @@
 
 #include <QDir>
 
-Result<int> parseMilliseconds(const QString &name, const QString &value)
+Result<int> parseMilliseconds(const QString &name, const QString &value, bool zeroAllowed)
 {
     bool ok = false;
-    const int ms = value.toInt(&ok);
-    if (!ok || ms <= 0)
-        return Result<int>::failure(
-            QStringLiteral("%1 needs a number of milliseconds above 0, not \"%2\"")
-                .arg(name, value));
+    const int ms = value.trimmed().toInt(&ok);
+    if (!ok || ms < 0 || (ms == 0 && !zeroAllowed))
+        return Result<int>::failure(QStringLiteral("%1 needs a number of milliseconds %2, not \"%3\"")
+                                        .arg(name, zeroAllowed ? QStringLiteral("(0 or more)")
+                                                               : QStringLiteral("above 0"),
+                                             value));
     return ms;
 }
 
@@ -60,10 +61,11 @@ Result<RunOptions> parseRunOptions(const QStringList &args)
         } else if (name == QLatin1String("--logs")) {
             o.logsDir = value;
         } else {
-            const Result<int> ms = parseMilliseconds(name, value);
+            const bool interval = name == QLatin1String("--interval");
+            const Result<int> ms = parseMilliseconds(name, value, interval);
             if (!ms)
                 return R::failure(ms.error());
-            (name == QLatin1String("--interval") ? o.intervalMs : o.pageTimeoutMs) = ms.value();
+            (interval ? o.intervalMs : o.pageTimeoutMs) = ms.value();
         }
     }
     o.scriptArgs = args.mid(i);
@@ -76,14 +78,15 @@ Result<RunOptions> parseRunOptions(const QStringList &args)
     {
         const char *var;
         int &target;
-        bool zeroAllowed; // the player reads 0 there: no pause between steps
-    } numbers[] = {{"KESTREL_STEP_INTERVAL_MS", o.intervalMs, true},
-                   {"KESTREL_PAGE_TIMEOUT_MS", o.pageTimeoutMs, false}};
+        bool given;
+        bool zeroAllowed; // no pause between steps
+    } numbers[] = {{"KESTREL_STEP_INTERVAL_MS", o.intervalMs, o.intervalMs >= 0, true},
+                   {"KESTREL_PAGE_TIMEOUT_MS", o.pageTimeoutMs, o.pageTimeoutMs > 0, false}};
     for (const auto &n : numbers) {
         const QString value = qEnvironmentVariable(n.var);
-        if (n.target > 0 || value.isEmpty() || (n.zeroAllowed && value.trimmed() == u'0'))
+        if (n.given || value.isEmpty())
             continue;
-        const Result<int> ms = parseMilliseconds(QString::fromLatin1(n.var), value);
+        const Result<int> ms = parseMilliseconds(QString::fromLatin1(n.var), value, n.zeroAllowed);
         if (!ms)
             return R::failure(ms.error());
         n.target = ms.value();

@@ -11,7 +11,7 @@ struct RunOptions
 {
     QString imagesDir;     // empty: the stored folder, else kestrel-out/images
     QString logsDir;       // empty: the stored folder, else kestrel-out/logs
-    int intervalMs = 0;    // between two steps; 0: the program's own
+    int intervalMs = -1;   // between two steps, 0 for none; -1: the program's own
     int pageTimeoutMs = 0; // longest wait for a page; 0: the program's own
     bool demo = false;
     // The rest of the command line: joined by blanks it is the script path.
@@ -24,8 +24,9 @@ struct RunOptions
 // leave open. Fails, saying why, on an unknown option or a bad value.
 Result<RunOptions> parseRunOptions(const QStringList &args);
 
-// A count of milliseconds as an option value: a whole number above zero.
-Result<int> parseMilliseconds(const QString &name, const QString &value);
+// A count of milliseconds as an option value: a whole number above zero, or
+// zero too where that means "none".
+Result<int> parseMilliseconds(const QString &name, const QString &value, bool zeroAllowed = false);
 
 // The folders an unattended run writes to when nothing names them: under
 // the current folder.

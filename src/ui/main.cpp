@@ -35,7 +35,7 @@ const char kUsage[] =
     "Options of an unattended run (for this run only, never stored):\n"
     "  --images DIR         failure and snapshot images (env KESTREL_IMAGES_DIR)\n"
     "  --logs DIR           playback logs (env KESTREL_LOGS_DIR)\n"
-    "  --interval MS        pause between steps (env KESTREL_STEP_INTERVAL_MS)\n"
+    "  --interval MS        pause between steps, 0 for none (env KESTREL_STEP_INTERVAL_MS)\n"
     "  --page-timeout MS    longest wait for a page (env KESTREL_PAGE_TIMEOUT_MS)\n"
     "  --                   ends the options\n"
     "Folders named nowhere (options, environment, settings) are kestrel-out/images\n"
@@ -69,7 +69,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     // The player reads these where it always has; they stay with this run.
-    if (options.value().intervalMs > 0)
+    if (options.value().intervalMs >= 0)
         qputenv("KESTREL_STEP_INTERVAL_MS", QByteArray::number(options.value().intervalMs));
     if (options.value().pageTimeoutMs > 0)
         qputenv("KESTREL_PAGE_TIMEOUT_MS", QByteArray::number(options.value().pageTimeoutMs));
