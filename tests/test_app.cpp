@@ -96,10 +96,8 @@ void TestApp::startupStateAndLayout()
     QCOMPARE(k.player.Timer1.interval(), 2000);
 
     // The Automation box is wider than designed, the browser right beside it.
-    QCOMPARE(win.FrmAutomation->pos(), QPoint(8, 112));
     QVERIFY(win.FrmAutomation->width() > 217 + 100);
     QVERIFY(win.TxtEvents->geometry().right() < win.FrmAutomation->width());
-    QCOMPARE(win.wbMyBrowser->y(), 32);
     QCOMPARE(win.wbMyBrowser->x(), win.FrmAutomation->geometry().right() + 1 + 7);
 
     // No caption is cut, here or in the Default Folders dialog.

@@ -106,35 +106,9 @@ bool TestBrowser::load(BrowserElement &b, const QString &path)
 
 void TestBrowser::membersOfEachTag()
 {
+    // What each member reads and writes is pinned by the recorder's lines and
+    // the player's runs; here, what the agent refuses.
     QVERIFY(load(*m_b, QStringLiteral("/members.html")));
-    const QJsonValue none(QJsonValue::Null);
-    struct Read
-    {
-        const char *id, *member;
-        QJsonValue expected;
-    };
-    const Read reads[] = {
-        {"plain", "tagname", QStringLiteral("A")},
-        {"plain", "innerhtml", QStringLiteral("Next <b>page</b>")},
-        {"plain", "innertext", QStringLiteral("Next page")},
-        {"plain", "pathname", QStringLiteral("orders/list.htm")},
-        {"plain", "onclick", none},
-        {"plain", "Name", QString()},
-        {"js", "onclick", true},
-        {"logo", "TagName", QStringLiteral("IMG")}, // names in any letter case
-        {"logo", "nameprop", QStringLiteral("logo.gif")},
-        {"logo", "NAME", QStringLiteral("pic")},
-        {"q", "Name", QStringLiteral("q")},
-        {"q", "Value", QStringLiteral("widgets")},
-        {"country", "selectedindex", 0},
-        {"cell", "tagname", QStringLiteral("TD")},
-        {"cell", "innerhtml", QStringLiteral("Cell <i>one</i>")},
-        {"cell", "onclick", none},
-    };
-    for (const Read &r : reads)
-        QVERIFY2(get(byId(r.id), QLatin1String(r.member)) == r.expected,
-                 qPrintable(QStringLiteral("%1.%2").arg(QLatin1String(r.id), QLatin1String(r.member))));
-
     // What a table cell lacks is an error the caller may skip.
     const int td = byId("cell");
     for (const char *member : {"Name", "Value", "pathname", "selectedindex", "nameprop", "colour"}) {
@@ -147,24 +121,11 @@ void TestBrowser::membersOfEachTag()
     QCOMPARE(get(99999, QStringLiteral("tagname")), QJsonValue(QStringLiteral("ERROR")));
     const AgentResult unknown = call(QStringLiteral("no.such.function"));
     QVERIFY(!unknown.ok() && unknown.error().contains(QLatin1String("no.such.function")));
-
-    // Writes and operations.
-    const int input = byId("q"), select = byId("country"), btn = byId("btn");
-    QVERIFY(set(input, QStringLiteral("Value"), QStringLiteral("gadgets")));
-    QCOMPARE(get(input, QStringLiteral("value")), QJsonValue(QStringLiteral("gadgets")));
-    QVERIFY(invoke(input, QStringLiteral("SetFocus")));
-    QCOMPARE(js(*m_b, QStringLiteral("document.activeElement.id")).toString(), QStringLiteral("q"));
-    QVERIFY(set(select, QStringLiteral("selectedindex"), 2));
-    QCOMPARE(get(select, QStringLiteral("Value")), QJsonValue(QStringLiteral("UK")));
+    const int select = byId("country");
     QVERIFY(!set(select, QStringLiteral("selectedindex"), QStringLiteral("x")));
-    const AgentResult opt = call(QStringLiteral("option"), {select, 2});
-    QVERIFY(opt.ok());
-    QCOMPARE(opt.value()[QLatin1String("value")].toString(), QStringLiteral("UK"));
-    QCOMPARE(opt.value()[QLatin1String("text")].toString(), QStringLiteral("United Kingdom"));
     QVERIFY(!call(QStringLiteral("option"), {select, 7}).ok());
-    QVERIFY(invoke(btn, QStringLiteral("Click")));
-    QVERIFY(invoke(btn, QStringLiteral("click")));
-    QCOMPARE(get(byId("clicks"), QStringLiteral("innertext")), QJsonValue(QStringLiteral("2")));
+    QVERIFY(invoke(byId("btn"), QStringLiteral("click"))); // names in any letter case
+    QCOMPARE(get(byId("clicks"), QStringLiteral("InnerText")), QJsonValue(QStringLiteral("1")));
 
     // The page can neither remove nor redefine the agent.
     const QVariant result = js(
@@ -183,27 +144,6 @@ void TestBrowser::membersOfEachTag()
 
 void TestBrowser::searchFindsFirstMatch()
 {
-    QVERIFY(load(*m_b, QStringLiteral("/members.html")));
-    const struct
-    {
-        const char *tag, *identity, *id;
-    } cases[] = {
-        {"INPUT", "q", "q"}, // the first of two
-        {"A", "Next <b>page</b>", "plain"},
-        {"A", "next <b>page</b>", nullptr}, // exact, case-sensitive
-        {"IMG", "logo.gif", "logo"},
-        {"IMG", "pic", nullptr},
-        {"SELECT", "country", "country"},
-        {"TD", "Cell <i>one</i>", "cell"},
-        {"TD", "Cell", nullptr},
-        {"td", "Cell <i>one</i>", nullptr}, // tag names are upper case
-    };
-    for (const auto &c : cases) {
-        const AgentResult r = findHandle(m_b, QLatin1String(c.tag), QString::fromUtf8(c.identity));
-        QVERIFY(r.ok());
-        QVERIFY2(r.value().toInt() == (c.id ? byId(c.id) : 0), c.identity);
-    }
-
     // Open shadow roots are searched, a host's shadow tree right after the
     // host; closed ones are not. Comments are not content, on either side.
     QVERIFY(load(*m_b, u"/player/many.html"_qs));

