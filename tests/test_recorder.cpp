@@ -589,8 +589,7 @@ void TestRecorder::enterRecordsWhatReplays()
 }
 
 // Inside an open shadow root the element acted on is recorded, typed text
-// and list choices too; inside a closed one nothing is, and the tester is
-// told so once.
+// and list choices too. (A closed one is the hostile page's.)
 void TestRecorder::shadowRoots()
 {
     recordOn(QStringLiteral("shadow.html"));
@@ -602,16 +601,11 @@ void TestRecorder::shadowRoots()
     js(root + QStringLiteral(".querySelector('select').focus()"));
     QTest::keyClick(input(), Qt::Key_Down);
     click(root + QStringLiteral(".querySelector('button')"));
-    click(Q("secret"));
-    click(Q("secret"));
     QVERIFY(expect({R"("Web","email","INPUT","onclick","","")",
                     R"("Web","email","INPUT","onfocusout","a@b","")",
                     R"("Web","code","INPUT","onfocusout","","")",
                     R"("Web","plan","SELECT","onclick","1","pro:Pro")",
                     R"("Web","","BUTTON","onclick","Save","")"}));
-    settle(4);
-    QCOMPARE(m_s->win.eventsText().count(QStringLiteral("closed shadow root")), 1);
-    QVERIFY(expect({}));
 }
 
 // A page that replaces built-ins, before Record and again after, sees no
