@@ -582,24 +582,14 @@ void TestRecorder::enterRecordsWhatReplays()
              QStringLiteral("Cy 1:hi"));
 }
 
-// Inside an open shadow root the element acted on is recorded, typed text
-// and list choices too. (A closed one is the hostile page's.)
+// A list chosen by keyboard inside an open shadow root. (Fields and buttons
+// in one are the web component app's, a closed one the hostile page's.)
 void TestRecorder::shadowRoots()
 {
     recordOn(QStringLiteral("shadow.html"));
-    const QString root = Q("form") + QStringLiteral(".shadowRoot");
-    click(root + QStringLiteral(".querySelector('[name=email]')"));
-    QTest::keyClicks(input(), QStringLiteral("a@b"));
-    QTest::keyClick(input(), Qt::Key_Tab);
-    QVERIFY(waitUntil([&] { return js(root + QStringLiteral(".activeElement.name")) == QLatin1String("code"); }));
-    js(root + QStringLiteral(".querySelector('select').focus()"));
+    js(Q("form") + QStringLiteral(".shadowRoot.querySelector('select').focus()"));
     QTest::keyClick(input(), Qt::Key_Down);
-    click(root + QStringLiteral(".querySelector('button')"));
-    QVERIFY(expect({R"("Web","email","INPUT","onclick","","")",
-                    R"("Web","email","INPUT","onfocusout","a@b","")",
-                    R"("Web","code","INPUT","onfocusout","","")",
-                    R"("Web","plan","SELECT","onclick","1","pro:Pro")",
-                    R"("Web","","BUTTON","onclick","Save","")"}));
+    QVERIFY(expect({R"("Web","plan","SELECT","onclick","1","pro:Pro")"}));
 }
 
 // A page that replaces built-ins, before Record and again after, sees no
