@@ -184,9 +184,7 @@ void TestApp::exitStoresCloseBoxDoesNot()
         QVERIFY(k.Form_Load());
         const QString storeDir = f.config() + QLatin1Char('/') + settingsApplicationName();
         QVERIFY(QDir(storeDir).removeRecursively());
-        QFile blocker(storeDir);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(writeFile(storeDir, {}));
         win.mnuFolders->trigger();
         FrmFolders *dlg = win.frmFolders();
         QVERIFY(dlg->isVisible());
@@ -237,14 +235,9 @@ void TestApp::commandLineOutcomes()
     QCOMPARE(refused({fifo}, fifo, "is not a regular file"), QString());
     // 8 KB of random bytes are not a script: no run that passes 70 steps.
     const QString noise = f.scripts() + QStringLiteral("/noise.csv");
-    {
-        QFile file(noise);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QRandomGenerator random(11);
-        QByteArray bytes(8192, Qt::Uninitialized);
-        random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
-        file.write(bytes);
-    }
+    QByteArray bytes(8192, Qt::Uninitialized);
+    QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    QVERIFY(writeFile(noise, bytes));
     QCOMPARE(refused({noise}, noise, "holds no step of a known type"), QString());
     QVERIFY(QDir(f.logs()).isEmpty());
 
@@ -272,9 +265,7 @@ void TestApp::unattendedRunsKeepToThemselves()
     const QByteArray start = server.url(u"/player/start.html"_s).toEncoded();
     auto script = [&](const QString &name, const QByteArray &steps) {
         const QString path = f.scripts() + u'/' + name;
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("\"Special\",\"URL\",\"\",\"\",\"" + start + "\",\"\"\r\n" + steps);
+        writeFile(path, "\"Special\",\"URL\",\"\",\"\",\"" + start + "\",\"\"\r\n" + steps);
         return path;
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -296,11 +287,7 @@ void TestApp::unattendedRunsKeepToThemselves()
 
     // The interactive program's working copy: an unattended run leaves it be.
     const QString shared = f.temp() + u"/tarn_a_s.csv"_s;
-    {
-        QFile file(shared);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
-    }
+    QVERIFY(writeFile(shared, "\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n"));
     const QString passes = script(u"passes.csv"_s,
                                   "\"Special\",\"Manual\",\"\",\"\",\"Look at it\",\"\"\r\n"
                                   "\"Web\",\"Next page\",\"A\",\"onclick\",\"\",\"\"\r\n");
@@ -377,7 +364,7 @@ void TestApp::unattendedRunsKeepToThemselves()
     // What the window would show goes to the error output too, once per
     // kind; the verdict stays the script's.
     const QString blocked = f.root() + QStringLiteral("/a file");
-    QFile(blocked).open(QIODevice::WriteOnly);
+    QVERIFY(writeFile(blocked, {}));
     s.setValue(QStringLiteral("globals/gDftImgDir"), blocked);
     s.setValue(QStringLiteral("globals/gDftLogDir"), blocked);
     s.sync();

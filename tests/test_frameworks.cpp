@@ -99,10 +99,7 @@ void TestFrameworks::saveAndReplay(const QString &name, const QStringList &wante
     QVERIFY(text.contains(expected));
     text.replace(expected, changed);
     const QString wrong = m_s->f.scripts() + u"/wrong-"_s + name;
-    QFile out(wrong);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(text.toUtf8());
-    out.close();
+    QVERIFY(writeFile(wrong, text.toUtf8()));
     QCOMPARE(playUnattended(wrong, &log), 1);
     QVERIFY2(log.contains("=>failed\r\n"_L1) && !log.contains("TEST COMPLETE"_L1), qPrintable(log));
 }

@@ -26,10 +26,10 @@ ScriptLine check(const QString &object, const QString &tag, const QString &value
 }
 void writeLines(const QString &path, const QVector<ScriptLine> &lines)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QString text;
     for (const ScriptLine &l : lines)
-        file.write(fileForm(l).toUtf8());
+        text += fileForm(l);
+    QVERIFY(writeFile(path, text.toUtf8()));
 }
 
 const int kRun = 30000;
@@ -258,11 +258,7 @@ void TestPlayer::failuresWorkingCopyAndLogs()
 
     // Lines of a type the player does not know do nothing, and the log says
     // so instead of "passed".
-    {
-        QFile f(s.k.session.g.gTempFile);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n");
-    }
+    QVERIFY(writeFile(s.k.session.g.gTempFile, "\"Note\",\"a\",\"\",\"\",\"\",\"\"\r\nxyz\r\n"));
     s.k.player.DoPlay();
     QVERIFY(s.done());
     QCOMPARE(s.log().count(u"=>skipped - unknown step type"_qs), 2);

@@ -67,9 +67,7 @@ QByteArray bytesOf(const QString &path)
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
+    QVERIFY(writeFile(path, bytes));
 }
 
 ScriptLine L(const QString &a, const QString &b = {}, const QString &c = {},

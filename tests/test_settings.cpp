@@ -60,10 +60,7 @@ void TestSettings::storeReadSavedAndRefused()
     QVERIFY(g.gMode == Mode::Idle && g.gLogFile.isEmpty());
 
     QDir().mkpath(QFileInfo(storePath(f)).path());
-    QFile garbage(storePath(f));
-    QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write("\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk");
-    garbage.close();
+    QVERIFY(writeFile(storePath(f), "\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk"));
     Globals g2;
     LoadSettings(g2);
     QVERIFY(g2.gDftDir.isEmpty() && g2.gDftImgDir.isEmpty() && g2.gDftLogDir.isEmpty());
@@ -84,9 +81,7 @@ void TestSettings::storeReadSavedAndRefused()
     // A store that cannot be written is no success: its folder is a file.
     const QString storeDir = f.config() + QLatin1Char('/') + settingsApplicationName();
     QVERIFY(QDir(storeDir).removeRecursively());
-    QFile blocker(storeDir);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(writeFile(storeDir, {}));
     const Result<> saved = SaveSettings(g);
     QVERIFY(!saved);
     QVERIFY(saved.error().contains(QStringLiteral("cannot be written")));
@@ -122,10 +117,7 @@ void TestSettings::workingCopyFollowsEnvironmentAndStartsEmpty()
 
     // A copy left over from an earlier start is deleted.
     qputenv("tmp", f.temp().toLocal8Bit());
-    QFile file(copy);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n");
-    file.close();
+    QVERIFY(writeFile(copy, "\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n"));
     // Another folder named by "temp" is not the working copy's: its file stays.
     const QString other = f.root() + QStringLiteral("/tarn_a_s.csv");
     QVERIFY(QFile::copy(copy, other));
@@ -167,9 +159,7 @@ void TestSettings::folderCheckCreatesOrRefuses()
 
     // An existing file passes as a folder.
     const QString plain = f.root() + QStringLiteral("/plain.txt");
-    QFile pf(plain);
-    QVERIFY(pf.open(QIODevice::WriteOnly));
-    pf.close();
+    QVERIFY(writeFile(plain, {}));
     QVERIFY(check.save(g, plain, f.images(), f.logs()));
 
     // A refusal changes nothing.

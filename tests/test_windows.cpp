@@ -215,11 +215,8 @@ void TestWindows::logWindowStaysAboveAndFollows()
 
     // A run of 32 steps: the log shows over the maximized main window, the
     // main window keeps the focus, and the log follows the newest line.
-    QFile working(k.session.g.gTempFile);
-    QVERIFY(working.open(QIODevice::WriteOnly));
-    for (int i = 0; i < 32; ++i)
-        working.write("\"Note\",\"step\",\"\",\"\",\"\",\"\"\r\n");
-    working.close();
+    const QByteArray step = "\"Note\",\"step\",\"\",\"\",\"\",\"\"\r\n";
+    QVERIFY(writeFile(k.session.g.gTempFile, step.repeated(32)));
     // Started with a click on Play, and the user clicks into the main window
     // while it runs: the log stays in sight all the same.
     QVERIFY(pointAt(win.CmdPlay));

@@ -25,6 +25,8 @@ AgentResult findHandle(BrowserElement *browser, const QString &tag, const QStrin
 
 // The text of a file; empty when it cannot be read.
 QString readText(const QString &path);
+// Makes the file hold exactly these bytes; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 // Runs the event loop until condition() holds or timeoutMs pass; true when it
 // holds. Unlike QTest::qWait and the QTRY macros it never sleeps between
