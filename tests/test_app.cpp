@@ -70,7 +70,6 @@ void TestApp::firstStartAsksForFoldersUntilSaved()
     QVERIFY(mainHiddenWhileAsking);
     QVERIFY(win.isVisible());
     QCOMPARE(k.session.g.gDftLogDir, f.logs());
-    QCOMPARE(win.windowTitle(), QStringLiteral("Tarn Kestrel - "));
     Globals stored;
     LoadSettings(stored);
     QCOMPARE(stored.gDftImgDir, f.images());
