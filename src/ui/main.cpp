@@ -135,14 +135,22 @@ int main(int argc, char *argv[])
     {
         FrmTestTrapEvents window(k);
         // Ended with its main window, not only when Qt finds no window left.
-        QObject::connect(&k, &Kestrel::mainWindowClosed, &app, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
+        // The window may close while start-up still waits for its page,
+        // before the event loop runs, when quitting has no effect yet.
+        bool windowClosed = false;
+        QObject::connect(
+            &k, &Kestrel::mainWindowClosed, &app,
+            [&windowClosed] {
+                windowClosed = true;
+                QCoreApplication::quit();
+            },
+            Qt::QueuedConnection);
         // Form_Load has said why when it stops the program.
         if (!k.Form_Load())
             return k.exitCode;
         k.startCommandLineRun();
         // A run may already have ended inside the start-up's waits.
-        if (!k.commandLineRunEnded)
+        if (!k.commandLineRunEnded && !windowClosed)
             rc = app.exec();
     }
     return rc != 0 ? rc : k.exitCode;
