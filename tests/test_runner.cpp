@@ -18,11 +18,7 @@ const QString kKestrel = QStringLiteral(KESTREL_BUILD_DIR "/kestrel");
 
 QString writeScript(const QString &path, const QByteArray &lines)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(lines);
-    return path;
+    return writeFile(path, lines) ? path : QString();
 }
 
 QByteArray urlStep(const QString &url)
@@ -188,11 +184,9 @@ void TestRunner::shardsAndArguments()
     const Result<SuiteOptions> good = parseSuiteArguments(
         {"kestrel-run", "--shard", "2/3", "--jobs=4", "--timeout", "9", "a", "b"}, 2);
     QVERIFY(good);
-    QCOMPARE(good.value().shard, 2);
-    QCOMPARE(good.value().shards, 3);
-    QCOMPARE(good.value().jobs, 4);
-    QCOMPARE(good.value().timeoutMs, 9);
-    QCOMPARE(good.value().paths, (QStringList{"a", "b"}));
+    const SuiteOptions &o = good.value();
+    QCOMPARE((QList<int>{o.shard, o.shards, o.jobs, o.timeoutMs}), (QList<int>{2, 3, 4, 9}));
+    QCOMPARE(o.paths, (QStringList{"a", "b"}));
     QCOMPARE(parseSuiteArguments({"kestrel-run", "a"}, 2).value().jobs, 2);
     for (const QStringList &bad : QList<QStringList>{{"--shard", "0/2", "a"},
                                                      {"--shard", "3/2", "a"},
@@ -207,17 +201,16 @@ void TestRunner::shardsAndArguments()
     qputenv("KESTREL_LOGS_DIR", "/env/logs");
     qputenv("KESTREL_IMAGES_DIR", "/env/images");
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "700");
-    const Result<RunOptions> o =
+    const Result<RunOptions> parsed =
         parseRunOptions({"--images=/opt/images", "--interval", "50", "--", "--odd", "name.csv"});
     qunsetenv("KESTREL_LOGS_DIR");
     qunsetenv("KESTREL_IMAGES_DIR");
-    QVERIFY(o);
-    QCOMPARE(o.value().imagesDir, QStringLiteral("/opt/images"));
-    QCOMPARE(o.value().logsDir, QStringLiteral("/env/logs"));
-    QCOMPARE(o.value().intervalMs, 50);
+    QVERIFY(parsed);
+    const RunOptions &r = parsed.value();
+    QCOMPARE((QStringList{r.imagesDir, r.logsDir}), (QStringList{"/opt/images", "/env/logs"}));
+    QCOMPARE((QList<int>{r.intervalMs, r.pageTimeoutMs}), (QList<int>{50, 700}));
     QCOMPARE(parseRunOptions({"--interval=0", "a.csv"}).value().intervalMs, 0); // no pause
-    QCOMPARE(o.value().pageTimeoutMs, 700);
-    QCOMPARE(o.value().scriptArgs, (QStringList{"--odd", "name.csv"}));
+    QCOMPARE(r.scriptArgs, (QStringList{"--odd", "name.csv"}));
     qputenv("KESTREL_PAGE_TIMEOUT_MS", "soon");
     QVERIFY(!parseRunOptions({"a.csv"}));
     qunsetenv("KESTREL_PAGE_TIMEOUT_MS");
@@ -230,29 +223,27 @@ void TestRunner::usageErrors()
 {
     TestFolders f;
     QProcess p;
-    auto refused = [&](const QString &program, const QStringList &args, const QString &says) {
-        const int code = run(p, program, args);
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        return code == 2 && err.contains(says) ? QString()
-                                               : QStringLiteral("status %1: %2").arg(code).arg(err);
+    // Status 2 with the reason.
+    const struct
+    {
+        QString program;
+        QStringList args;
+        const char *says;
+    } refusals[] = {
+        {kRun, {f.root() + "/missing"}, "missing does not exist"},
+        {kRun, {f.scripts()}, "holds no script"},
+        {kRun, {"--shard", "5/4", f.scripts()}, "--shard needs K/N"},
+        {kRun, {}, "no script or folder"},
+        {kKestrel, {"--speed", "x.csv"}, "unknown option --speed"},
+        {kKestrel, {"--interval=-1", "x.csv"}, "--interval needs a number"},
+        {kKestrel, {"--logs", f.logs()}, "name the script after them"},
     };
-    QCOMPARE(refused(kRun, {f.root() + QStringLiteral("/missing")},
-                     QStringLiteral("missing does not exist")),
-             QString());
-    QCOMPARE(refused(kRun, {f.scripts()}, QStringLiteral("holds no script")), QString());
-    QCOMPARE(refused(kRun, {QStringLiteral("--shard"), QStringLiteral("5/4"), f.scripts()},
-                     QStringLiteral("--shard needs K/N")),
-             QString());
-    QCOMPARE(refused(kRun, {}, QStringLiteral("no script or folder")), QString());
-    QCOMPARE(refused(kKestrel, {QStringLiteral("--speed"), QStringLiteral("x.csv")},
-                     QStringLiteral("unknown option --speed")),
-             QString());
-    QCOMPARE(refused(kKestrel, {QStringLiteral("--interval=-1"), QStringLiteral("x.csv")},
-                     QStringLiteral("--interval needs a number")),
-             QString());
-    QCOMPARE(refused(kKestrel, {QStringLiteral("--logs"), f.logs()},
-                     QStringLiteral("name the script after them")),
-             QString());
+    for (const auto &r : refusals) {
+        const int code = run(p, r.program, r.args);
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(code == 2 && err.contains(QLatin1String(r.says)),
+                 qPrintable(QStringLiteral("status %1: %2").arg(code).arg(err)));
+    }
     // A folder that cannot be created.
     const QString script =
         writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
