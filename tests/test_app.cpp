@@ -188,10 +188,12 @@ void TestApp::exitStoresCloseBoxDoesNot()
         FrmFolders *dlg = win.frmFolders();
         QVERIFY(dlg->isVisible());
         d.expect(QStringLiteral("message"));
+        dlg->TxtDftLogDir->setText(f.images());
         dlg->CmdSave->click();
         QVERIFY(d.allAnswered());
         QVERIFY(d.shown.last().contains(QStringLiteral("settings could not be saved")));
         QVERIFY(dlg->isVisible());
+        QCOMPARE(k.session.g.gDftLogDir, f.images()); // until the program ends
         d.expect(QStringLiteral("message"));
         win.MnuExit->trigger();
         QVERIFY(d.allAnswered());
@@ -209,35 +211,36 @@ void TestApp::commandLineOutcomes()
     f.writeSettings();
     const QString exe = QStringLiteral(KESTREL_BUILD_DIR "/kestrel");
     QProcess p;
-    // Status 2 always says why, in one line naming the script.
-    auto refused = [&](const QStringList &args, const QString &path, const char *reason) {
-        p.start(exe, args);
-        if (!p.waitForFinished(30000))
-            return QStringLiteral("no end");
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        const QString want =
-            QStringLiteral("kestrel: ") + path + QStringLiteral(": ") + QLatin1String(reason);
-        if (p.exitCode() != 2 || !err.startsWith(want) || err.count(QLatin1Char('\n')) != 1)
-            return QStringLiteral("status %1, error output: %2").arg(p.exitCode()).arg(err);
-        return QString();
-    };
-    QCOMPARE(refused({QStringLiteral("/no/such/script.csv")}, QStringLiteral("/no/such/script.csv"),
-                     "does not exist"),
-             QString());
     // Quotes are not removed, and several arguments are one path.
     const QString quoted = QStringLiteral("\"") + f.scripts() + QStringLiteral("\"");
-    QCOMPARE(refused({quoted, QStringLiteral("x")}, quoted + QStringLiteral(" x"), "does not exist"),
-             QString());
-    QCOMPARE(refused({f.scripts()}, f.scripts(), "is a folder"), QString());
     const QString fifo = f.scripts() + QStringLiteral("/pipe.csv");
     QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {fifo}), 0);
-    QCOMPARE(refused({fifo}, fifo, "is not a regular file"), QString());
     // 8 KB of random bytes are not a script: no run that passes 70 steps.
     const QString noise = f.scripts() + QStringLiteral("/noise.csv");
     QByteArray bytes(8192, Qt::Uninitialized);
     QRandomGenerator(11).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
     QVERIFY(writeFile(noise, bytes));
-    QCOMPARE(refused({noise}, noise, "holds no step of a known type"), QString());
+    // Status 2 always says why, in one line naming the script.
+    const struct
+    {
+        QStringList args;
+        QString path;
+        const char *reason;
+    } refusals[] = {
+        {{u"/no/such/script.csv"_s}, u"/no/such/script.csv"_s, "does not exist"},
+        {{quoted, u"x"_s}, quoted + u" x"_s, "does not exist"},
+        {{f.scripts()}, f.scripts(), "is a folder"},
+        {{fifo}, fifo, "is not a regular file"},
+        {{noise}, noise, "holds no step of a known type"},
+    };
+    for (const auto &r : refusals) {
+        p.start(exe, r.args);
+        QVERIFY(p.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(p.exitCode() == 2 && err.count(u'\n') == 1
+                     && err.startsWith(u"kestrel: "_s + r.path + u": "_s + QLatin1String(r.reason)),
+                 qPrintable(QStringLiteral("status %1, error output: %2").arg(p.exitCode()).arg(err)));
+    }
     QVERIFY(QDir(f.logs()).isEmpty());
 
     // Nothing names a script: the interactive program (a launcher's empty
@@ -247,14 +250,13 @@ void TestApp::commandLineOutcomes()
     QCOMPARE(Kestrel::joinedCommandLine({QString(), QString()}), QString());
     QCOMPARE(Kestrel::joinedCommandLine({QStringLiteral("a"), QStringLiteral("b.csv")}),
              QStringLiteral("a b.csv"));
-    p.start(exe, {QStringLiteral("--version")});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QVERIFY(p.readAllStandardOutput().startsWith("Kestrel 1.0"));
-    p.start(exe, {QStringLiteral("--help")});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QVERIFY(p.readAllStandardOutput().contains("Usage: kestrel"));
+    for (const auto &[option, says] :
+         {std::pair{"--version", "Kestrel 1.0"}, std::pair{"--help", "Usage: kestrel"}}) {
+        p.start(exe, {QLatin1String(option)});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().startsWith(says));
+    }
 }
 
 void TestApp::unattendedRunsKeepToThemselves()
