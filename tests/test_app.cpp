@@ -234,12 +234,11 @@ void TestApp::commandLineOutcomes()
         {{noise}, noise, "holds no step of a known type"},
     };
     for (const auto &r : refusals) {
-        p.start(exe, r.args);
-        QVERIFY(p.waitForFinished(30000));
+        const int code = runToEnd(p, exe, r.args);
         const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        QVERIFY2(p.exitCode() == 2 && err.count(u'\n') == 1
+        QVERIFY2(code == 2 && err.count(u'\n') == 1
                      && err.startsWith(u"kestrel: "_s + r.path + u": "_s + QLatin1String(r.reason)),
-                 qPrintable(QStringLiteral("status %1, error output: %2").arg(p.exitCode()).arg(err)));
+                 qPrintable(QStringLiteral("status %1, error output: %2").arg(code).arg(err)));
     }
     QVERIFY(QDir(f.logs()).isEmpty());
 
@@ -252,9 +251,7 @@ void TestApp::commandLineOutcomes()
              QStringLiteral("a b.csv"));
     for (const auto &[option, says] :
          {std::pair{"--version", "Kestrel 1.0"}, std::pair{"--help", "Usage: kestrel"}}) {
-        p.start(exe, {QLatin1String(option)});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(runToEnd(p, exe, {QLatin1String(option)}), 0);
         QVERIFY(p.readAllStandardOutput().startsWith(says));
     }
 }

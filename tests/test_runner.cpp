@@ -25,16 +25,6 @@ QByteArray urlStep(const QString &url)
 {
     return "\"Special\",\"URL\",\"\",\"\",\"" + url.toUtf8() + "\",\"\"\r\n";
 }
-
-// Runs program to its end with the event loop turning, so that the test's
-// server answers the pages; its status, or -1 when it never ended.
-int run(QProcess &p, const QString &program, const QStringList &args, int timeoutMs = 120000)
-{
-    p.start(program, args);
-    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs))
-        return -1;
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
 } // namespace
 
 class TestRunner : public QObject
@@ -77,7 +67,7 @@ void TestRunner::suiteInParallel()
     const QString junit = f.root() + QStringLiteral("/report/junit.xml");
     QVERIFY(QDir().mkpath(f.root() + QStringLiteral("/report")));
     QProcess p;
-    QCOMPARE(run(p, kRun,
+    QCOMPARE(runToEnd(p, kRun,
                  {QStringLiteral("--jobs"), QStringLiteral("2"), QStringLiteral("--interval"),
                   QStringLiteral("100"), QStringLiteral("--junit"), junit,
                   QStringLiteral("--images"), f.images(), QStringLiteral("--logs"), f.logs(), dir}),
@@ -151,7 +141,7 @@ void TestRunner::hangingScriptTimesOut()
     const QString junit = f.root() + QStringLiteral("/junit.xml");
     QProcess p;
     QCOMPARE(
-        run(p, kRun,
+        runToEnd(p, kRun,
             {QStringLiteral("--timeout"), QStringLiteral("3000"), QStringLiteral("--page-timeout"),
              QStringLiteral("600000"), QStringLiteral("--junit"), junit, hang}),
         1);
@@ -239,7 +229,7 @@ void TestRunner::usageErrors()
         {kKestrel, {"--logs", f.logs()}, "name the script after them"},
     };
     for (const auto &r : refusals) {
-        const int code = run(p, r.program, r.args);
+        const int code = runToEnd(p, r.program, r.args);
         const QString err = QString::fromLocal8Bit(p.readAllStandardError());
         QVERIFY2(code == 2 && err.contains(QLatin1String(r.says)),
                  qPrintable(QStringLiteral("status %1: %2").arg(code).arg(err)));
@@ -247,7 +237,7 @@ void TestRunner::usageErrors()
     // A folder that cannot be created.
     const QString script =
         writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
-    QCOMPARE(run(p, kKestrel, {QStringLiteral("--logs"), script + QStringLiteral("/logs"), script}),
+    QCOMPARE(runToEnd(p, kKestrel, {QStringLiteral("--logs"), script + QStringLiteral("/logs"), script}),
              3);
     QVERIFY(p.readAllStandardError().contains("the logs folder " + script.toLocal8Bit()
                                               + "/logs cannot be created"));
@@ -261,7 +251,7 @@ void TestRunner::singleRunNeedsNoSetup()
         writeScript(f.scripts() + QStringLiteral("/s.csv"), urlStep("about:blank"));
     QProcess p;
     p.setWorkingDirectory(f.root());
-    QCOMPARE(run(p, kKestrel, {QStringLiteral("--interval"), QStringLiteral("100"), script}), 0);
+    QCOMPARE(runToEnd(p, kKestrel, {QStringLiteral("--interval"), QStringLiteral("100"), script}), 0);
     const QString out = f.root() + QStringLiteral("/kestrel-out/");
     const QStringList err =
         QString::fromLocal8Bit(p.readAllStandardError()).split(QLatin1Char('\n'));

@@ -89,13 +89,7 @@ void startX()
 QString run(const QString &program, const QStringList &args, int timeoutMs = 30000)
 {
     QProcess p;
-    p.start(program, args);
-    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return QString();
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    if (runToEnd(p, program, args, timeoutMs) != 0)
         return QString();
     return QString::fromLocal8Bit(p.readAllStandardOutput()) + QLatin1Char(' ');
 }

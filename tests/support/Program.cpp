@@ -35,15 +35,10 @@ int runUnattended(const QString &script, const QProcessEnvironment &env, QByteAr
 {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(u"" KESTREL_BUILD_DIR "/kestrel"_s, {script});
-    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, 120000)) {
-        p.kill();
-        p.waitForFinished();
-        return -1;
-    }
+    const int code = runToEnd(p, u"" KESTREL_BUILD_DIR "/kestrel"_s, {script});
     if (errors)
         *errors = p.readAllStandardError();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return code;
 }
 
 QString logNamed(const QString &folder, const QString &prefix)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QEventLoop>
 #include <QTimer>
 #include <QSettings>
@@ -72,4 +73,15 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
     deadline.start(timeoutMs);
     loop.exec();
     return condition();
+}
+
+int runToEnd(QProcess &p, const QString &program, const QStringList &args, int timeoutMs)
+{
+    p.start(program, args);
+    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }

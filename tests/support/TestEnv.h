@@ -2,12 +2,14 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
 #include <functional>
 
 class AgentResult;
+class QProcess;
 class BrowserElement;
 class QWebEnginePage;
 
@@ -32,6 +34,10 @@ bool writeFile(const QString &path, const QByteArray &bytes);
 // holds. Unlike QTest::qWait and the QTRY macros it never sleeps between
 // events, which would slow page loads down many times over.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000);
+// Runs program to its end with this process's events running (its pages may
+// be served here); its exit code, or -1 when it crashed or did not end within
+// timeoutMs (then it is killed).
+int runToEnd(QProcess &p, const QString &program, const QStringList &args, int timeoutMs = 120000);
 
 // Fresh folders for one test: settings (XDG_CONFIG_HOME), the working copy
 // (tmp), scripts, images and logs. Nothing is written to $HOME.
