@@ -245,8 +245,8 @@ void TestScript::readerGrammarAndBadInput()
     QVERIFY(shortened.record->Object == QStringLiteral("only") && !shortened.more);
     // A file without records is readable; a folder is not.
     writeBytes(file, "\r\n");
-    QVERIFY(readRecordAt(file, 1).readable && !readRecordAt(file, 1).record);
-    QVERIFY(!readRecordAt(f.scripts(), 1).readable);
+    QVERIFY(ScriptCursor().recordAt(file, 1).readable && !ScriptCursor().recordAt(file, 1).record);
+    QVERIFY(!ScriptCursor().recordAt(f.scripts(), 1).readable);
 
     // UTF-8, with a byte-order mark dropped at the start only; lines that are
     // not UTF-8 are Windows-1252, also in a working copy that mixes both.

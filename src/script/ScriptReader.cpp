@@ -268,23 +268,6 @@ std::optional<QVector<ScriptLine>> readScript(const QString &path)
     return parseScriptBytes(bytes.value());
 }
 
-std::optional<ScriptLine> readScriptRecord(const QString &path, int n)
-{
-    ScriptStream stream(path);
-    if (n < 1 || !stream.open())
-        return std::nullopt;
-    for (int i = 1; i < n; ++i) {
-        if (!stream.next())
-            return std::nullopt;
-    }
-    return stream.next();
-}
-
-ScriptRecordAt readRecordAt(const QString &path, int n)
-{
-    return ScriptCursor().recordAt(path, n);
-}
-
 void ScriptCursor::forget()
 {
     m_starts.clear();

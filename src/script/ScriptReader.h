@@ -85,11 +85,9 @@ struct ScriptRecordAt
     std::optional<ScriptLine> record; // nothing only when there is no record
     bool more = false;
 };
-// Reads the file afresh up to record n + 1, streaming.
-ScriptRecordAt readRecordAt(const QString &path, int n);
-
-// What the player reads at each tick: record n of the working copy, as
-// readRecordAt gives it, without reading again what an unchanged file holds.
+// What the player reads at each tick: record n of the working copy (reading
+// up to record n + 1, streaming), without reading again what an unchanged
+// file holds.
 // It keeps where each record seen so far starts and the last record asked
 // for; a file whose size, modification or status-change time differ from
 // the last read (an edit, a replacement) is read again from its start, so a
@@ -131,9 +129,6 @@ QString fileProblem(const QString &path);
 
 // All records of a script file; nothing when the file cannot be read.
 std::optional<QVector<ScriptLine>> readScript(const QString &path);
-// Record n (from 1) of a script file; nothing when the file cannot be read
-// or holds fewer than n records.
-std::optional<ScriptLine> readScriptRecord(const QString &path, int n);
 
 // The bytes of a file that must be read whole; fails with the reason when it
 // is not a readable file.
