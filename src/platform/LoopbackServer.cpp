@@ -2,9 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QTcpSocket>
-#include <QTimer>
 
 LoopbackServer::LoopbackServer(const QString &root, QObject *parent)
     : QTcpServer(parent), m_root(root)
@@ -12,7 +10,7 @@ LoopbackServer::LoopbackServer(const QString &root, QObject *parent)
     listen(QHostAddress::LocalHost, 0);
     connect(this, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *s = nextPendingConnection()) {
-            connect(s, &QTcpSocket::readyRead, this, [this, s] { serve(s); });
+            connect(s, &QTcpSocket::readyRead, this, [this, s] { read(s); });
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
         }
     });
@@ -25,32 +23,7 @@ QUrl LoopbackServer::url(const QString &path) const
                     .arg(path.startsWith(QLatin1Char('/')) ? path : QLatin1Char('/') + path));
 }
 
-void LoopbackServer::addPage(const QString &path, const QByteArray &body,
-                             const QByteArray &contentType)
-{
-    m_pages.insert(path, {body, contentType});
-}
-
-void LoopbackServer::addFolder(const QString &prefix, const QString &folder)
-{
-    m_folders.append({prefix, folder});
-}
-
-QString LoopbackServer::fileFor(const QString &path) const
-{
-    for (const auto &[prefix, folder] : m_folders) {
-        if (path.startsWith(prefix))
-            return folder + QLatin1Char('/') + path.mid(prefix.size());
-    }
-    return m_root + path;
-}
-
-void LoopbackServer::addRedirect(const QString &path, const QString &location)
-{
-    m_redirects.insert(path, location);
-}
-
-void LoopbackServer::serve(QTcpSocket *socket)
+void LoopbackServer::read(QTcpSocket *socket)
 {
     QByteArray request = socket->property("buffer").toByteArray() + socket->readAll();
     if (!request.contains("\r\n\r\n")) {
@@ -59,54 +32,40 @@ void LoopbackServer::serve(QTcpSocket *socket)
     }
     socket->setProperty("buffer", QByteArray());
     const QList<QByteArray> first = request.left(request.indexOf("\r\n")).split(' ');
-    QString path = first.size() > 1 ? QUrl(QString::fromUtf8(first[1])).path() : QString();
-    requests << path;
-    if (m_hanging.contains(path))
-        return;
-    if (m_delays.contains(path)) {
-        QPointer<QTcpSocket> s(socket);
-        QTimer::singleShot(m_delays[path], this, [this, s, path] {
-            if (s)
-                answer(s, path);
-        });
-        return;
-    }
-    answer(socket, path);
+    this->request(socket, first.size() > 1 ? QUrl(QString::fromUtf8(first[1])).path() : QString());
 }
 
-void LoopbackServer::answer(QTcpSocket *socket, const QString &path)
+void LoopbackServer::request(QTcpSocket *socket, const QString &path)
 {
-    QByteArray body, type = "text/html; charset=utf-8", status = "200 OK";
-    if (m_redirects.contains(path)) {
-        socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirects[path].toUtf8()
-                      + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        socket->disconnectFromHost();
+    answerFile(socket, path, m_root + path);
+}
+
+void LoopbackServer::answerFile(QTcpSocket *socket, const QString &path, const QString &file)
+{
+    QFile f(file);
+    if (path.contains(QLatin1String("..")) || !QFileInfo(file).isFile()
+        || !f.open(QIODevice::ReadOnly)) {
+        answer(socket, "404 Not Found", "Content-Type: text/html; charset=utf-8\r\n",
+               "<html><body>not found</body></html>");
         return;
     }
-    if (m_pages.contains(path)) {
-        body = m_pages[path].first;
-        type = m_pages[path].second;
-    } else {
-        const QString file = fileFor(path);
-        QFile f(file);
-        if (!path.contains(QLatin1String("..")) && QFileInfo(file).isFile()
-            && f.open(QIODevice::ReadOnly)) {
-            body = f.readAll();
-            if (path.endsWith(QLatin1String(".gif")))
-                type = "image/gif";
-            else if (path.endsWith(QLatin1String(".png")))
-                type = "image/png";
-            else if (path.endsWith(QLatin1String(".js")))
-                type = "text/javascript";
-            else if (path.endsWith(QLatin1String(".css")))
-                type = "text/css";
-        } else {
-            status = "404 Not Found";
-            body = "<html><body>not found</body></html>";
-        }
-    }
-    socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + type
-                  + "\r\nContent-Length: " + QByteArray::number(body.size())
+    QByteArray type = "text/html; charset=utf-8";
+    if (path.endsWith(QLatin1String(".gif")))
+        type = "image/gif";
+    else if (path.endsWith(QLatin1String(".png")))
+        type = "image/png";
+    else if (path.endsWith(QLatin1String(".js")))
+        type = "text/javascript";
+    else if (path.endsWith(QLatin1String(".css")))
+        type = "text/css";
+    answer(socket, "200 OK", "Content-Type: " + type + "\r\n", f.readAll());
+}
+
+void LoopbackServer::answer(QTcpSocket *socket, const QByteArray &status,
+                            const QByteArray &headers, const QByteArray &body)
+{
+    socket->write("HTTP/1.1 " + status + "\r\n" + headers
+                  + "Content-Length: " + QByteArray::number(body.size())
                   + "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + body);
     socket->disconnectFromHost();
 }
