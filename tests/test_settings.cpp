@@ -15,8 +15,7 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private slots:
-    void storeReadSavedAndRefused();
-    void workingCopyFollowsEnvironmentAndStartsEmpty();
+    void storeAndWorkingCopy();
     void folderCheckCreatesOrRefuses();
 };
 
@@ -47,23 +46,31 @@ QMap<QString, QString> globals(const QString &file, const QString &dir, const QS
 }
 } // namespace
 
-void TestSettings::storeReadSavedAndRefused()
+void TestSettings::storeAndWorkingCopy()
 {
     TestFolders f;
-    // Missing or damaged, the store reads as empty.
+    // "tmp" comes before "temp" when both are set.
+    const QString copy = f.temp() + QStringLiteral("/tarn_a_s.csv");
+    qputenv("temp", f.root().toLocal8Bit());
+    QCOMPARE(workingCopyPath(), copy);
+    // Loading deletes the copy an earlier start left, not the file of that
+    // name in the folder "temp" names; a damaged store reads as empty; the
+    // session starts idle without a log.
+    QVERIFY(writeFile(copy, "\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n"));
+    const QString other = f.root() + QStringLiteral("/tarn_a_s.csv");
+    QVERIFY(QFile::copy(copy, other));
+    QDir().mkpath(QFileInfo(storePath(f)).path());
+    QVERIFY(writeFile(storePath(f), "\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk"));
     Globals g;
     g.gMode = Mode::Record;
-    g.gLogFile = QStringLiteral("x.log");
+    g.gLogFile = g.gDftDir = QStringLiteral("/before");
     LoadSettings(g);
+    qunsetenv("temp");
+    QCOMPARE(g.gTempFile, copy);
+    QVERIFY(!QFile::exists(copy) && QFile::exists(other));
     QVERIFY(g.gFile.isEmpty() && g.gDftDir.isEmpty() && g.gDftImgDir.isEmpty()
             && g.gDftLogDir.isEmpty());
     QVERIFY(g.gMode == Mode::Idle && g.gLogFile.isEmpty());
-
-    QDir().mkpath(QFileInfo(storePath(f)).path());
-    QVERIFY(writeFile(storePath(f), "\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk"));
-    Globals g2;
-    LoadSettings(g2);
-    QVERIFY(g2.gDftDir.isEmpty() && g2.gDftImgDir.isEmpty() && g2.gDftLogDir.isEmpty());
 
     // What is saved reads back exactly.
     QVERIFY(QFile::remove(storePath(f)));
@@ -79,24 +86,12 @@ void TestSettings::storeReadSavedAndRefused()
              QStringList({g.gFile, g.gDftDir, g.gDftImgDir, g.gDftLogDir}));
 
     // A store that cannot be written is no success: its folder is a file.
-    const QString storeDir = f.config() + QLatin1Char('/') + settingsApplicationName();
-    QVERIFY(QDir(storeDir).removeRecursively());
-    QVERIFY(writeFile(storeDir, {}));
-    const Result<> saved = SaveSettings(g);
-    QVERIFY(!saved);
-    QVERIFY(saved.error().contains(QStringLiteral("cannot be written")));
+    QVERIFY(QDir(QFileInfo(storePath(f)).path()).removeRecursively());
+    QVERIFY(writeFile(QFileInfo(storePath(f)).path(), {}));
+    QCOMPARE(SaveSettings(g).error(), storePath(f) + QStringLiteral(" cannot be written"));
     // What the user is told, and that the folders serve this session: test_app.
-}
 
-void TestSettings::workingCopyFollowsEnvironmentAndStartsEmpty()
-{
-    TestFolders f;
-    const QString copy = f.temp() + QStringLiteral("/tarn_a_s.csv");
-    QCOMPARE(workingCopyPath(), copy);
-    // "tmp" comes before "temp" when both are set.
-    qputenv("temp", "/var/tmp");
-    QCOMPARE(workingCopyPath(), copy);
-    qunsetenv("temp");
+    // Without "tmp": "temp" in any letter case, then TMPDIR, then /tmp.
     qputenv("tmp", "");
     qputenv("TEMP", "/var/tmp");
     QCOMPARE(workingCopyPath(), QStringLiteral("/var/tmp/tarn_a_s.csv"));
@@ -105,22 +100,6 @@ void TestSettings::workingCopyFollowsEnvironmentAndStartsEmpty()
     QCOMPARE(workingCopyPath(), QStringLiteral("/somewhere/tarn_a_s.csv"));
     qunsetenv("TMPDIR");
     QCOMPARE(workingCopyPath(), QStringLiteral("/tmp/tarn_a_s.csv"));
-
-    // A copy left over from an earlier start is deleted.
-    qputenv("tmp", f.temp().toLocal8Bit());
-    QVERIFY(writeFile(copy, "\"Special\",\"Back\",\"\",\"\",\"\",\"\"\r\n"));
-    // Another folder named by "temp" is not the working copy's: its file stays.
-    const QString other = f.root() + QStringLiteral("/tarn_a_s.csv");
-    QVERIFY(QFile::copy(copy, other));
-    qputenv("temp", f.root().toLocal8Bit());
-    Globals g;
-    LoadSettings(g);
-    qunsetenv("temp");
-    QCOMPARE(g.gTempFile, copy);
-    QVERIFY(!QFile::exists(copy));
-    QVERIFY(QFile::exists(other));
-    LoadSettings(g); // and a missing one is no error
-    QVERIFY(!QFile::exists(copy));
 }
 
 void TestSettings::folderCheckCreatesOrRefuses()
@@ -130,12 +109,8 @@ void TestSettings::folderCheckCreatesOrRefuses()
     FolderCheck check(d, nullptr);
     Globals g;
 
-    // Three existing folders: stored without a question.
-    QVERIFY(check.save(g, f.scripts(), f.images(), f.logs()));
-    QVERIFY(d.shown.isEmpty());
-    QCOMPARE(stored(f), globals(QString(), f.scripts(), f.images(), f.logs()));
-
-    // Two missing folders: two questions in order; Yes creates them.
+    // Two missing folders: two questions in order; Yes creates them. The
+    // existing one is stored without a question.
     const QString s2 = f.root() + QStringLiteral("/s2"), l2 = f.root() + QStringLiteral("/l2/");
     d.expect(QStringLiteral("question"), QStringLiteral("yes"));
     d.expect(QStringLiteral("question"), QStringLiteral("yes"));
@@ -145,16 +120,12 @@ void TestSettings::folderCheckCreatesOrRefuses()
                              + QStringLiteral(" does not exist. Create it ?"));
     QVERIFY(d.shown[1].contains(l2));
     QVERIFY(QFileInfo(s2).isDir() && QFileInfo(l2).isDir());
-    QCOMPARE(g.gDftLogDir, l2);
     QCOMPARE(stored(f), globals(QString(), s2, f.images(), l2));
 
     // An existing file passes as a folder.
     const QString plain = f.root() + QStringLiteral("/plain.txt");
     QVERIFY(writeFile(plain, {}));
     QVERIFY(check.save(g, plain, f.images(), f.logs()));
-
-    // A refusal changes nothing.
-    QVERIFY(check.save(g, f.scripts(), f.images(), f.logs()));
 
     // Parent missing: Yes cannot create it; the user is told, nothing stored.
     const QString deep = f.root() + QStringLiteral("/no/such/dir");
@@ -171,8 +142,8 @@ void TestSettings::folderCheckCreatesOrRefuses()
     d.expect(QStringLiteral("message"));
     QVERIFY(!check.save(g, f.root() + QStringLiteral("/n"), f.images(),
                         QStringLiteral("/proc/kestrel-cannot-be-here")));
-    QCOMPARE(g.gDftDir, f.scripts());
-    QCOMPARE(stored(f), globals(QString(), f.scripts(), f.images(), f.logs()));
+    QCOMPARE(g.gDftDir, plain);
+    QCOMPARE(stored(f), globals(QString(), plain, f.images(), f.logs()));
     QVERIFY(d.allAnswered() && d.unexpected.isEmpty());
 }
 
