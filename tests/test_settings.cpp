@@ -91,7 +91,8 @@ void TestSettings::storeAndWorkingCopy()
     QCOMPARE(SaveSettings(g).error(), storePath(f) + QStringLiteral(" cannot be written"));
     // What the user is told, and that the folders serve this session: test_app.
 
-    // Without "tmp": "temp" in any letter case, then TMPDIR, then /tmp.
+    // Without "tmp": "temp" in any letter case, then TMPDIR, then /tmp. Last,
+    // as loading now would delete a real copy in /tmp.
     qputenv("tmp", "");
     qputenv("TEMP", "/var/tmp");
     QCOMPARE(workingCopyPath(), QStringLiteral("/var/tmp/tarn_a_s.csv"));
