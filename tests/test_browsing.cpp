@@ -22,12 +22,10 @@ private slots:
     void init();
     void startupShowsHelpPage();
     void addressBarAndRecordedLines();
-    void progressLabel();
-    void stopEndsWaits();
+    void progressAndNotifications();
+    void stopAndCrashEndWaits();
     void popupsStackAndClose();
     void pageDialogsThroughDialogs();
-    void crashedRendererLeavesKestrelUsable();
-    void mouseHookAroundNavigation();
     void pageWithScriptsStillLoading();
     void clientSideNavigation();
 
@@ -38,17 +36,15 @@ private:
     {
         return fileForm({u"Special"_s, object, QString(), QString(), value, QString()});
     }
-    void click(int element, const char *tag, const char *identity);
     QVariant js(const QString &code) { return m_p->js(code); }
+    Kestrel &k() { return m_p->k; }
+    FrmTestTrapEvents &win() { return m_p->win; }
+    ScriptedDialogs &d() { return m_p->d; }
     // A real mouse click on the element with that id.
     void press(const QString &id) { m_p->click(u"document.getElementById('%1')"_s.arg(id)); }
 
     HttpServer m_server;
     std::unique_ptr<Program> m_p;
-    // One main window serves every test.
-    Kestrel *m_k = nullptr;
-    FrmTestTrapEvents *m_win = nullptr;
-    ScriptedDialogs *m_dialogs = nullptr;
 };
 
 void TestBrowsing::initTestCase()
@@ -60,359 +56,282 @@ void TestBrowsing::initTestCase()
     m_server.addHangingPath(u"/never.html"_s);
     m_server.addHangingPath(u"/never.js"_s);
     m_p = std::make_unique<Program>();
-    m_k = &m_p->k;
-    m_win = &m_p->win;
-    m_dialogs = &m_p->d;
     QVERIFY(m_p->start());
+    QVERIFY(QTest::qWaitForWindowExposed(&win())); // for real mouse clicks
     // No playback here.
-    m_k->player.Timer1.stop();
+    k().player.Timer1.stop();
 }
 
 void TestBrowsing::cleanupTestCase()
 {
-    QVERIFY(m_dialogs->unexpected.isEmpty());
+    QVERIFY(d().unexpected.isEmpty());
     m_p.reset();
 }
 
 void TestBrowsing::init()
 {
-    QFile::remove(m_k->session.g.gTempFile);
-    m_k->session.g.gMode = Mode::Idle;
-}
-
-void TestBrowsing::click(int element, const char *tag, const char *identity)
-{
-    BrowserElement *b = m_k->browsers.wbMyBrowser.value(element);
-    QVERIFY(b);
-    const AgentResult found = findHandle(b, QLatin1String(tag), QLatin1String(identity));
-    QVERIFY2(found.ok() && found.value().toInt() > 0, identity);
-    QVERIFY(b->callAgent(u"invoke"_s, {found.value().toInt(), u"Click"_s}).ok());
+    QFile::remove(k().session.g.gTempFile);
+    k().session.g.gMode = Mode::Idle;
 }
 
 void TestBrowsing::startupShowsHelpPage()
 {
-    const QString help = BrowserStack::helpPageUrl();
-    QCOMPARE(m_win->TxtURL->text(), help);
-    QCOMPARE(m_win->Label2->text(), help);
-    BrowserElement *b = m_k->browser();
-    QCOMPARE(b->LocationURL(), help);
+    BrowserElement *b = k().browser();
+    QCOMPARE(win().TxtURL->text(), BrowserStack::helpPageUrl());
     QVERIFY(!b->Busy());
-    QCOMPARE(m_win->LblSts->text(), QString());
-    QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(findHandle(b, QStringLiteral("H1"), QStringLiteral("Kestrel")).value().toInt() > 0);
+    QCOMPARE(win().LblSts->text(), QString());
+    QCOMPARE(win().cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(findHandle(b, u"H1"_s, u"Kestrel"_s).valueOr({}).toInt() > 0);
+
+    // Back with nothing to go back to still hands over its line.
+    k().session.g.gMode = Mode::Record;
+    win().CmdBack->click();
+    QCOMPARE(lines(), line(u"Back"_s));
 
     // Any other address of the scheme is an error page, not a hang.
-    m_k->browsers.GoToPage(QStringLiteral("kestrel://help/nothing-here"));
-    QVERIFY(!b->Busy());
-    QCOMPARE(m_win->TxtURL->text(), QStringLiteral("kestrel://help/nothing-here"));
+    k().browsers.GoToPage(u"kestrel://help/nothing-here"_s);
+    QCOMPARE(win().TxtURL->text(), u"kestrel://help/nothing-here"_s);
 }
 
 void TestBrowsing::addressBarAndRecordedLines()
 {
-    m_k->session.g.gMode = Mode::Record;
-    const QString before = m_k->browser()->LocationURL();
+    k().session.g.gMode = Mode::Record;
 
     // Go with an empty box: the message, nothing else.
-    m_win->TxtURL->clear();
-    m_dialogs->expect(QStringLiteral("message"));
-    m_win->CmdGo->click();
-    QVERIFY(m_dialogs->allAnswered());
-    QCOMPARE(m_dialogs->shown.last(), QStringLiteral("message|Kestrel|You must enter a valid URL"));
+    win().TxtURL->clear();
+    d().expect(u"message"_s);
+    win().CmdGo->click();
+    QVERIFY(d().allAnswered());
+    QCOMPARE(d().shown.last(), u"message|Kestrel|You must enter a valid URL"_s);
     QCOMPARE(lines(), QString());
-    QCOMPARE(m_k->browser()->LocationURL(), before);
 
     // Silent is applied before, during and after the wait.
     // (Counted, so the test fails if nothing was ever looked at; unticked
     // first, so it fails if Go never applies the box.)
-    m_k->browser()->setSilent(false);
+    k().browser()->setSilent(false);
     int seen = 0, silent = 0;
-    auto c = connect(m_k->browser(), &BrowserElement::ProgressChange, this, [&] {
+    auto c = connect(k().browser(), &BrowserElement::ProgressChange, this, [&] {
         ++seen;
-        silent += m_k->browser()->Silent() ? 1 : 0;
+        silent += k().browser()->Silent() ? 1 : 0;
     });
-    m_win->TxtURL->setText(url(QStringLiteral("/page1.html")));
-    m_win->CmdGo->click();
+    win().TxtURL->setText(url(u"/page1.html"_s));
+    win().CmdGo->click();
     disconnect(c);
     QVERIFY(seen > 0);
     QCOMPARE(silent, seen);
-    QVERIFY(!m_k->browser()->Busy());
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page1.html")));
+    QCOMPARE(win().TxtURL->text(), url(u"/page1.html"_s));
 
     // Enter with an address without scheme: the completed form is recorded.
-    const QString bare = QStringLiteral("127.0.0.1:%1/page2.html").arg(m_server.serverPort());
-    m_win->TxtURL->setText(bare);
-    QTest::keyClick(m_win->TxtURL, Qt::Key_Return);
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
+    win().TxtURL->setText(u"127.0.0.1:%1/page2.html"_s.arg(m_server.serverPort()));
+    QTest::keyClick(win().TxtURL, Qt::Key_Return);
+    QCOMPARE(win().TxtURL->text(), url(u"/page2.html"_s));
 
     // A redirect: the address the page was loaded from.
-    m_win->TxtURL->setText(url(QStringLiteral("/old.html")));
-    m_win->CmdGo->click();
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
+    win().TxtURL->setText(url(u"/old.html"_s));
+    win().CmdGo->click();
+    QCOMPARE(win().TxtURL->text(), url(u"/members.html"_s));
 
-    m_win->CmdBack->click();
-    QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
+    win().CmdBack->click();
+    QVERIFY(waitUntil([&] { return !k().browser()->Busy(); }));
+    QCOMPARE(win().TxtURL->text(), url(u"/page2.html"_s));
 
     // Enter in an empty box navigates (to a blank page) and records.
-    m_win->TxtURL->clear();
-    QTest::keyClick(m_win->TxtURL, Qt::Key_Return);
-    QCOMPARE(m_win->TxtURL->text(), QStringLiteral("about:blank"));
+    win().TxtURL->clear();
+    QTest::keyClick(win().TxtURL, Qt::Key_Return);
+    QCOMPARE(win().TxtURL->text(), u"about:blank"_s);
 
-    QCOMPARE(lines(), line(QStringLiteral("URL"), url(QStringLiteral("/page1.html")))
-                          + line(QStringLiteral("URL"), url(QStringLiteral("/page2.html")))
-                          + line(QStringLiteral("URL"), url(QStringLiteral("/members.html")))
-                          + line(QStringLiteral("Back"))
-                          + line(QStringLiteral("URL"), QStringLiteral("about:blank")));
-    QVERIFY(m_win->TxtEvents->toPlainText().contains(
-        QStringLiteral("URL,,") + url(QStringLiteral("/members.html"))));
-
-    // Back with nothing to go back to still hands over its line.
-    QFile::remove(m_k->session.g.gTempFile);
-    BrowserElement fresh(1);
-    m_k->browsers.wbMyBrowser.append(&fresh);
-    m_k->session.ix = 1;
-    m_win->CmdBack->click();
-    m_k->session.ix = 0;
-    m_k->browsers.wbMyBrowser.removeLast();
-    QCOMPARE(lines(), line(QStringLiteral("Back")));
+    QCOMPARE(lines(), line(u"URL"_s, url(u"/page1.html"_s)) + line(u"URL"_s, url(u"/page2.html"_s))
+                          + line(u"URL"_s, url(u"/members.html"_s)) + line(u"Back"_s)
+                          + line(u"URL"_s, u"about:blank"_s));
+    QVERIFY(win().TxtEvents->toPlainText().contains(u"URL,,"_s + url(u"/members.html"_s)));
 }
 
-void TestBrowsing::progressLabel()
+// The status label, pointer and address box follow the notifications, from
+// whichever element; mouse recording pauses while a page loads.
+void TestBrowsing::progressAndNotifications()
 {
-    struct Case
-    {
-        int progress, max;
-        const char *label;
-        bool busy;
-    };
-    const Case cases[] = {
-        {1, 3, "loading 33%", true},  {2, 3, "loading 66%", true},  {-1, 100, "loading 100%", true},
-        {150, 100, "loading 100%", true}, {29, 100, "loading 29%", true}, {0, 100, "loading 0%", true},
-        {100, 100, "loading 100%", true}, {0, 0, "", false},          {5, 0, "", false},
-    };
-    for (const Case &c : cases) {
-        m_k->browsers.wbMyBrowser_ProgressChange(3, c.progress, c.max);
-        QCOMPARE(m_win->LblSts->text(), QLatin1String(c.label));
-        QCOMPARE(m_win->cursor().shape(), c.busy ? Qt::WaitCursor : Qt::ArrowCursor);
+    const std::tuple<int, int, const char *> cases[] = {
+        {2, 3, "loading 66%"},     {29, 100, "loading 29%"},   {0, 100, "loading 0%"},
+        {-1, 100, "loading 100%"}, {150, 100, "loading 100%"}, {0, 0, ""}};
+    for (const auto &[progress, max, label] : cases) {
+        k().browsers.wbMyBrowser_ProgressChange(3, progress, max);
+        QCOMPARE(win().LblSts->text(), QLatin1String(label));
+        QCOMPARE(win().cursor().shape(), *label ? Qt::WaitCursor : Qt::ArrowCursor);
     }
-    m_k->browsers.wbMyBrowser_BeforeNavigate2(0, QString());
-    QCOMPARE(m_win->cursor().shape(), Qt::WaitCursor);
-    m_k->browsers.wbMyBrowser_NavigateComplete2(0, QString());
-    QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
-    QCOMPARE(m_win->TxtURL->text(), m_k->browser()->LocationURL());
+    HookManager &hooks = HookManager::instance();
+    win().ChkWindowsEvent->setChecked(true);
+    win().TxtURL->setText(u"typed"_s);
+    k().browsers.wbMyBrowser_NavigateComplete2(0, QString());
+    QCOMPARE(win().TxtURL->text(), k().browser()->LocationURL());
+    QVERIFY(hooks.isInstalled(&k().recorder, HookManager::Mouse));
+    k().browsers.wbMyBrowser_BeforeNavigate2(0, QString());
+    QCOMPARE(win().cursor().shape(), Qt::WaitCursor);
+    QVERIFY(!hooks.isInstalled(&k().recorder, HookManager::Mouse));
+    win().ChkWindowsEvent->setChecked(false);
+    k().browsers.wbMyBrowser_NavigateComplete2(0, QString());
+    QCOMPARE(win().cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!hooks.isInstalled(&k().recorder, HookManager::Mouse));
 }
 
-void TestBrowsing::stopEndsWaits()
+// Stop ends the wait for a page that keeps loading and for one that never
+// comes, a crashed renderer ends it too, and the element serves on.
+void TestBrowsing::stopAndCrashEndWaits()
 {
     QStringList seen;
-    auto c = connect(m_k->browser(), &BrowserElement::ProgressChange, this,
-                     [&] { seen << m_win->LblSts->text(); });
-    QTimer::singleShot(1000, m_win->CmdBrowserStop, &QPushButton::click);
-    m_k->browsers.GoToPage(url(QStringLiteral("/slow.html")));
+    auto c = connect(k().browser(), &BrowserElement::ProgressChange, this,
+                     [&] { seen << win().LblSts->text(); });
+    QTimer::singleShot(1000, win().CmdBrowserStop, &QPushButton::click);
+    k().browsers.GoToPage(url(u"/slow.html"_s));
     disconnect(c);
-    QVERIFY(!m_k->browser()->Busy());
+    QVERIFY(!k().browser()->Busy());
     // While it waited, the label showed the progress.
-    QVERIFY(!seen.filter(QRegularExpression(QStringLiteral("^loading \\d+%$"))).isEmpty());
-    QCOMPARE(m_win->LblSts->text(), QString());
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/slow.html")));
-    QCOMPARE(m_win->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(!seen.filter(QRegularExpression(u"^loading \\d+%$"_s)).isEmpty());
+    QCOMPARE(win().LblSts->text(), QString());
 
-    // A server that never answers the page itself.
-    const QString never = url(u"/never.html"_s);
-    QTimer::singleShot(500, m_win->CmdBrowserStop, &QPushButton::click);
-    m_k->browsers.GoToPage(never);
-    QVERIFY(!m_k->browser()->Busy());
-    QCOMPARE(m_win->LblSts->text(), QString());
+    QTimer::singleShot(500, win().CmdBrowserStop, &QPushButton::click);
+    k().browsers.GoToPage(url(u"/never.html"_s));
+    QCOMPARE(win().LblSts->text(), QString());
 
-    // The element is still in order.
-    m_k->browsers.GoToPage(url(QStringLiteral("/page1.html")));
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page1.html")));
+    QSignalSpy terminated(k().browser()->page(), &QWebEnginePage::renderProcessTerminated);
+    k().browsers.GoToPage(u"chrome://crash"_s);
+    QVERIFY(waitUntil([&] { return !terminated.isEmpty(); }));
+    QCOMPARE(win().LblSts->text(), QString());
+    win().TxtURL->setText(url(u"/page2.html"_s));
+    win().CmdGo->click();
+    QCOMPARE(win().TxtURL->text(), url(u"/page2.html"_s));
+    QVERIFY(findHandle(k().browser(), u"P"_s, u"Two"_s).valueOr({}).toInt() > 0);
 }
 
 void TestBrowsing::popupsStackAndClose()
 {
-    BrowserElement *main = m_k->browsers.wbMyBrowser.at(0);
-    m_k->browsers.GoToPage(url(QStringLiteral("/popup.html")));
+    // ix, each element shown or hidden, and whether Close shows.
+    auto stack = [this] {
+        QString s = QString::number(k().session.ix) + u':';
+        for (BrowserElement *b : k().browsers.wbMyBrowser)
+            s += b->isVisible() ? u" shown"_s : u" hidden"_s;
+        return s + (win().CmdClose->isVisible() ? u", Close"_s : u""_s);
+    };
+    auto clickOn = [](BrowserElement *b, const QString &id) {
+        runJs(b->page(), u"document.getElementById('%1').click()"_s.arg(id));
+    };
+    BrowserElement *main = k().browsers.wbMyBrowser.at(0);
+    k().browsers.GoToPage(url(u"/popup.html"_s));
 
     // A link with a target while recording: stacked, shown, the message.
-    m_k->session.g.gMode = Mode::Record;
-    m_dialogs->expect(QStringLiteral("message"));
-    click(0, "A", "Target");
-    QVERIFY(waitUntil([&] { return m_k->session.ix == 1; }));
-    QVERIFY(waitUntil([&] { return m_dialogs->allAnswered(); }));
-    QVERIFY(m_dialogs->shown.last().startsWith(QStringLiteral("message|Pop-up|")));
-    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 2);
-    BrowserElement *first = m_k->browsers.wbMyBrowser.at(1);
-    QVERIFY(main->isHidden());
-    QVERIFY(first->isVisible());
-    QCOMPARE(first->index(), 1);
-    QCOMPARE(first->LocationURL(), url(QStringLiteral("/members.html")));
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
-    QVERIFY(m_win->CmdClose->isVisible());
-    QCOMPARE(m_win->LblSts->text(), QString());
+    k().session.g.gMode = Mode::Record;
+    d().expect(u"message"_s);
+    clickOn(main, u"target"_s);
+    QVERIFY(waitUntil([&] { return k().session.ix == 1 && d().allAnswered(); }));
+    QVERIFY(d().shown.last().startsWith(u"message|Pop-up|"_s));
+    QCOMPARE(stack(), u"1: hidden shown, Close"_s);
+    QCOMPARE(win().TxtURL->text(), url(u"/members.html"_s));
+    QCOMPARE(win().LblSts->text(), QString());
     // Fitted like element 0, and kept fitted.
-    QCOMPARE(first->geometry(), m_win->wbMyBrowser->rect());
+    QCOMPARE(k().browser()->geometry(), win().wbMyBrowser->rect());
 
     // The hidden main browser's notifications act on the shown pop-up.
-    m_win->TxtURL->setText(QStringLiteral("typed"));
-    main->Navigate2(url(QStringLiteral("/popup.html?again=1")));
+    win().TxtURL->setText(u"typed"_s);
+    main->Navigate2(url(u"/popup.html?again=1"_s));
     QVERIFY(waitUntil([&] { return !main->Busy(); }));
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/members.html")));
+    QCOMPARE(win().TxtURL->text(), url(u"/members.html"_s));
 
     // A window requested by the pop-up opens in the pop-up itself.
-    m_k->session.g.gMode = Mode::Idle;
-    m_k->browsers.GoToPage(url(QStringLiteral("/popup.html")));
-    click(1, "BUTTON", "Open");
-    QVERIFY(waitUntil([&] { return first->LocationURL() == url(QStringLiteral("/dialogs.html")); }));
-    QVERIFY(waitUntil([&] { return !first->Busy(); }));
-    QCOMPARE(m_k->session.ix, 1);
+    k().session.g.gMode = Mode::Idle;
+    k().browsers.GoToPage(url(u"/popup.html"_s));
+    clickOn(k().browser(), u"opener"_s);
+    QVERIFY(m_p->shows(u"/dialogs.html"_s));
+    QCOMPARE(k().session.ix, 1);
 
     // window.open from the main browser, not recording: no message. A page
     // opening thirty windows at once gets one (requests in a quick series
     // after the last pop-up count as part of it, hence the pause).
     waitUntil([] { return false; }, 400);
-    click(0, "BUTTON", "Flood");
-    QVERIFY(waitUntil([&] { return m_k->session.ix == 2; }));
-    QVERIFY(waitUntil([&] { return !m_k->browser()->Busy(); }));
-    QVERIFY(!waitUntil([&] { return m_k->session.ix != 2; }, 1500));
-    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 3);
-    QVERIFY(first->isHidden());
-    QVERIFY(m_k->browser()->LocationURL().startsWith(url(QStringLiteral("/members.html?n="))));
+    clickOn(main, u"flood"_s);
+    QVERIFY(waitUntil([&] { return k().session.ix == 2 && !k().browser()->Busy(); }));
+    QVERIFY(!waitUntil([&] { return k().session.ix != 2; }, 1500));
+    QCOMPARE(stack(), u"2: hidden hidden shown, Close"_s);
+    QVERIFY(k().browser()->LocationURL().startsWith(url(u"/members.html?n="_s)));
 
     // Close twice: one Close line while recording, none in check mode.
-    m_k->session.g.gMode = Mode::Record;
-    const QString popupAddress = m_win->TxtURL->text();
-    m_win->CmdClose->click();
-    QCOMPARE(m_k->session.ix, 1);
-    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 2);
-    QVERIFY(first->isVisible());
-    QVERIFY(m_win->CmdClose->isVisible());
-    QCOMPARE(m_win->TxtURL->text(), popupAddress);
-    m_k->session.g.gMode = Mode::Check;
-    m_win->CmdClose->click();
-    QCOMPARE(m_k->session.ix, 0);
-    QCOMPARE(m_k->browsers.wbMyBrowser.size(), 1);
-    QVERIFY(main->isVisible());
-    QVERIFY(m_win->CmdClose->isHidden());
-    QCOMPARE(lines(), line(QStringLiteral("Close")));
+    k().session.g.gMode = Mode::Record;
+    const QString popupAddress = win().TxtURL->text();
+    win().CmdClose->click();
+    QCOMPARE(stack(), u"1: hidden shown, Close"_s);
+    QCOMPARE(win().TxtURL->text(), popupAddress);
+    k().session.g.gMode = Mode::Check;
+    win().CmdClose->click();
+    QCOMPARE(stack(), u"0: shown"_s);
+    QCOMPARE(lines(), line(u"Close"_s));
 
     // Nothing to close: nothing happens, nothing is recorded.
-    m_k->session.g.gMode = Mode::Record;
-    m_k->browsers.ClosePopup();
-    QCOMPARE(m_k->session.ix, 0);
-    QCOMPARE(lines(), line(QStringLiteral("Close")));
+    k().session.g.gMode = Mode::Record;
+    k().browsers.ClosePopup();
+    QCOMPARE(stack(), u"0: shown"_s);
+    QCOMPARE(lines(), line(u"Close"_s));
 }
 
 void TestBrowsing::pageDialogsThroughDialogs()
 {
-    auto run = [this] {
-        return runJs(m_k->browser()->page(), QStringLiteral("run()"), QStringLiteral("TIMEOUT")).toString();
-    };
-    m_win->chkSilent->setChecked(false);
-    m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
-    QVERIFY(!m_k->browser()->Silent());
-    m_dialogs->expect(QStringLiteral("message"));
-    m_dialogs->expect(QStringLiteral("question"), QStringLiteral("no"));
-    m_dialogs->expect(QStringLiteral("input"), QStringLiteral("Zed"));
-    QCOMPARE(run(), QStringLiteral("false|Zed"));
-    QVERIFY(m_dialogs->allAnswered());
-    QCOMPARE(m_dialogs->shown.mid(m_dialogs->shown.size() - 3),
-             (QStringList{QStringLiteral("message|Kestrel|Hello"),
-                          QStringLiteral("question|Kestrel|Sure?"),
-                          QStringLiteral("input|Kestrel|Name?")}));
+    win().chkSilent->setChecked(false);
+    k().browsers.GoToPage(url(u"/dialogs.html"_s));
+    d().expect(u"message"_s);
+    d().expect(u"question"_s, u"no"_s);
+    d().expect(u"input"_s, u"Zed"_s);
+    QCOMPARE(js(u"run()"_s).toString(), u"false|Zed"_s);
+    QCOMPARE(d().shown.mid(d().shown.size() - 3),
+             (QStringList{u"message|Kestrel|Hello"_s, u"question|Kestrel|Sure?"_s,
+                          u"input|Kestrel|Name?"_s}));
 
     // Silent again: nothing is shown.
-    m_win->chkSilent->setChecked(true);
-    m_k->browsers.GoToPage(url(QStringLiteral("/dialogs.html")));
-    QCOMPARE(run(), QStringLiteral("true|Ann"));
+    win().chkSilent->setChecked(true);
+    k().browsers.GoToPage(url(u"/dialogs.html"_s));
+    QCOMPARE(js(u"run()"_s).toString(), u"true|Ann"_s);
 }
-
-void TestBrowsing::crashedRendererLeavesKestrelUsable()
-{
-    m_k->browsers.GoToPage(url(QStringLiteral("/page1.html")));
-    QSignalSpy terminated(m_k->browser()->page(), &QWebEnginePage::renderProcessTerminated);
-    m_k->browsers.GoToPage(QStringLiteral("chrome://crash"));
-    QVERIFY(waitUntil([&] { return !terminated.isEmpty(); }));
-    QVERIFY(!m_k->browser()->Busy());
-    QCOMPARE(m_win->LblSts->text(), QString());
-    m_win->TxtURL->setText(url(QStringLiteral("/page2.html")));
-    m_win->CmdGo->click();
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/page2.html")));
-    const AgentResult r = findHandle(m_k->browser(), QStringLiteral("P"), QStringLiteral("Two"));
-    QVERIFY(r.ok() && r.value().toInt() > 0);
-}
-
-void TestBrowsing::mouseHookAroundNavigation()
-{
-    HookManager &hooks = HookManager::instance();
-    m_win->ChkWindowsEvent->setChecked(true);
-    m_k->browsers.GoToPage(url(QStringLiteral("/page1.html")));
-    QVERIFY(hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
-    m_k->browsers.wbMyBrowser_BeforeNavigate2(0, QString());
-    QVERIFY(!hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
-    m_win->ChkWindowsEvent->setChecked(false);
-    m_k->browsers.GoToPage(url(QStringLiteral("/page2.html")));
-    QVERIFY(!hooks.isInstalled(&m_k->recorder, HookManager::Mouse));
-}
-
 
 // A page is shown, and can be used, while an external script of it still
 // loads: it is reported and instrumented from then on, and what the tester
 // does on it is recorded after the line that opened it.
 void TestBrowsing::pageWithScriptsStillLoading()
 {
-    QVERIFY(QTest::qWaitForWindowExposed(m_win));
-    m_k->session.g.gMode = Mode::Record;
-    const QString address = url(QStringLiteral("/loading.html"));
+    k().session.g.gMode = Mode::Record;
+    const QString address = url(u"/loading.html"_s);
     const QString expected = line(u"URL"_s, address)
         + fileForm({u"Web"_s, QString(), u"BUTTON"_s, u"onclick"_s, u"Press"_s, QString()});
     // Go waits for the load, which never ends: the tester acts meanwhile,
-    // inside that wait, and then presses Stop.
-    bool instrumented = false, busy = false;
-    QString shown, recorded;
+    // inside that wait, once the page is instrumented, and then presses Stop.
+    QString during;
     QTimer::singleShot(0, this, [&] {
-        instrumented = waitUntil(
-            [&] { return js(QStringLiteral("typeof document.onclick")) == "function"_L1; });
-        shown = m_win->TxtURL->text();
-        busy = m_k->browser()->Busy();
-        if (instrumented) {
+        if (waitUntil([&] { return js(u"typeof document.onclick"_s) == "function"_L1; })) {
             press(u"press"_s);
             waitUntil([&] { return lines() == expected; });
         }
-        recorded = lines();
-        m_win->CmdBrowserStop->click();
+        const bool busy = k().browser()->Busy();
+        during = win().TxtURL->text() + (busy ? u" loading\n"_s : u" loaded\n"_s) + lines();
+        win().CmdBrowserStop->click();
     });
-    m_win->TxtURL->setText(address);
-    m_win->CmdGo->click();
-    QVERIFY(instrumented);
-    QCOMPARE(shown, address);
-    QVERIFY(busy);
-    QCOMPARE(recorded, expected);
+    win().TxtURL->setText(address);
+    win().CmdGo->click();
+    QCOMPARE(during, address + u" loading\n"_s + expected);
     // Once stopped, the address is not recorded a second time.
-    QVERIFY(!m_k->browser()->Busy());
     QCOMPARE(lines(), expected);
-    m_k->session.g.gMode = Mode::Idle;
 }
 
 // The address box follows a page that changes its own address, and Back
 // over such an entry ends like any navigation.
 void TestBrowsing::clientSideNavigation()
 {
-    QVERIFY(QTest::qWaitForWindowExposed(m_win));
-    m_k->browsers.GoToPage(url(QStringLiteral("/spa.html")));
-    BrowserElement *b = m_k->browser();
-    QCOMPARE(m_win->TxtURL->text(), url(QStringLiteral("/spa.html")));
+    k().browsers.GoToPage(url(u"/spa.html"_s));
+    BrowserElement *b = k().browser();
     QSignalSpy complete(b, &BrowserElement::NavigateComplete2);
     const int document = b->documentSerial();
 
-    press(QStringLiteral("orders"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders")), 10000);
-    press(QStringLiteral("order"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders/7")), 10000);
-    press(QStringLiteral("notes"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_win->TxtURL->text(), url(QStringLiteral("/orders/7#notes")), 10000);
-    press(QStringLiteral("details"));
-    const QString view = QStringLiteral("document.getElementById('view').textContent");
+    for (const auto &[id, path] : {std::pair{"orders", "/orders"}, {"order", "/orders/7"},
+                                   {"notes", "/orders/7#notes"}}) {
+        press(QLatin1String(id));
+        QTRY_COMPARE_WITH_TIMEOUT(win().TxtURL->text(), url(QLatin1String(path)), 10000);
+    }
+    press(u"details"_s);
+    const QString view = u"document.getElementById('view').textContent"_s;
     QVERIFY(waitUntil([&] { return js(view) == "/orders/7#notes details"_L1; }));
     // The page is the same document: no navigation was reported for it.
     QCOMPARE(complete.size(), 0);
@@ -423,19 +342,17 @@ void TestBrowsing::clientSideNavigation()
     // shows its address, and the wait for the browser ends with it.
     // Each ends as a navigation (not by a time limit for loads that never
     // start), also the one over the entry that kept its address.
-    m_k->session.g.gMode = Mode::Record;
-    const QStringList entries = {QStringLiteral("/orders/7#notes"), QStringLiteral("/orders/7"),
-                                 QStringLiteral("/spa.html")};
+    k().session.g.gMode = Mode::Record;
+    const QStringList entries = {u"/orders/7#notes"_s, u"/orders/7"_s, u"/spa.html"_s};
     for (int back = 0; back < entries.size(); ++back) {
-        m_win->CmdBack->click();
+        win().CmdBack->click();
         QVERIFY(back > 0 || b->Busy());
         QVERIFY(waitUntil([&] { return !b->Busy(); }));
         QCOMPARE(complete.size(), back + 1);
-        QCOMPARE(m_win->TxtURL->text(), url(entries[back]));
+        QCOMPARE(win().TxtURL->text(), url(entries[back]));
         QCOMPARE(js(view).toString(), entries[back]);
     }
-    QCOMPARE(lines(), line(QStringLiteral("Back")).repeated(3));
-    m_k->session.g.gMode = Mode::Idle;
+    QCOMPARE(lines(), line(u"Back"_s).repeated(3));
 }
 
 QTEST_MAIN(TestBrowsing)
