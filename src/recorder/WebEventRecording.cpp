@@ -76,11 +76,17 @@ void Recorder::ProcessWebEvent(QString sWebObject, QString sWebMethod)
     if (kind == QLatin1String("press") && session.g.gMode != Mode::Check)
         return;
 
+    // A field loses the focus in check mode because the tester pressed Check
+    // or clicked the element to check: that is no check of the field (and
+    // would take the check from the element meant), while its text is still
+    // a step. The check is the click, key or Alt that follows.
+    const bool checking =
+        session.g.gMode == Mode::Check && sWebMethod != QLatin1String("onfocusout");
     QString value;
     QString value2;
-    if (session.g.gMode == Mode::Check)
+    if (checking)
         webobj = src.object();
-    else
+    else if (session.g.gMode == Mode::Record)
         webobj = PageObject();
 
     // From here on a member the element lacks skips only the step reading it.
@@ -139,7 +145,7 @@ void Recorder::ProcessWebEvent(QString sWebObject, QString sWebMethod)
 
     // A field is checked by what it holds and a list by its choice, whatever
     // event made the check: the player compares that content.
-    const bool fieldCheck = session.g.gMode == Mode::Check
+    const bool fieldCheck = checking
         && (tag == QLatin1String("SELECT") || tag == QLatin1String("INPUT"));
     if ((sWebMethod == QLatin1String("onclick") || fieldCheck) && tag) {
         if (*tag == QLatin1String("A")) {
@@ -174,10 +180,9 @@ void Recorder::ProcessWebEvent(QString sWebObject, QString sWebMethod)
         value = src.text(QStringLiteral("value")).value_or(value);
     }
 
-    if (session.g.gMode == Mode::Record)
+    if (!checking) {
         write(QStringLiteral("Web"), sWebMethod);
-
-    if (session.g.gMode == Mode::Check) {
+    } else {
         // A choice made in check mode is still a step, before its check: the
         // replay makes the choice, then finds it.
         if (kind == QLatin1String("change"))
