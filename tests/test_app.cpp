@@ -233,10 +233,10 @@ void TestApp::commandLineRuns()
     const QStringList order = {passes, fails, passes};
     const QString notice = u"manual step not shown in an unattended run: Look at it"_s;
     // The notices: the error output without the lines that follow the run (a
-    // line per step, the log's name at the end).
+    // line per step, the log's name at the start and the end).
     auto notices = [](const QByteArray &errorOutput) {
         return QString::fromLocal8Bit(errorOutput).split(u'\n', Qt::SkipEmptyParts)
-            .filter(QRegularExpression(u"^(?!step |kestrel: log )"_s));
+            .filter(QRegularExpression(u"^(?!step |kestrel: (playing [^;]*; )?log )"_s));
     };
     QProcess runs[3];
     for (int i = 0; i < 3; ++i) {

@@ -250,11 +250,12 @@ void Kestrel::startCommandLineRun()
         endCommandLineRun();
         return;
     }
-    if (runInWindow) {
-        std::fprintf(stderr, "kestrel: playing in the window; log %s, images in %s\n",
-                     qPrintable(session.g.gLogFile), qPrintable(session.g.gDftImgDir));
-        std::fflush(stderr);
-    }
+    // Named before the first step, so a run killed on the way (a suite's
+    // timeout) still has its log found.
+    std::fprintf(stderr, "kestrel: playing %s; log %s, images in %s\n",
+                 runInWindow ? "in the window" : "unattended", qPrintable(session.g.gLogFile),
+                 qPrintable(session.g.gDftImgDir));
+    std::fflush(stderr);
     DoEvents();
     // The start-up page has loaded (GoToPage waited for it): a run nobody
     // watches starts at once, one in the window after a second to see it.

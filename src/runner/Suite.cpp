@@ -58,6 +58,9 @@ Result<int> wholeNumber(const QString &name, const QString &value, int minimum)
 const QRegularExpression kLogEntry(QStringLiteral("^Step: ?(\\d+), =>(.*)$"));
 const QRegularExpression
     kStepLine(QStringLiteral("^step (\\d+) (.*?): (passed|skipped|failed|stopped)(.*)$"));
+// The run names its log as it starts and again as it ends.
+const QRegularExpression
+    kLogLine(QStringLiteral("^kestrel: (?:playing [^;]*; )?log (.*), images in "));
 const QRegularExpression kShot(QStringLiteral("FAILURE - screen shot (.*) saved !+$"));
 // XML 1.0 allows no control characters but tab and line breaks; a stored
 // value or a crash report may hold some.
@@ -195,9 +198,8 @@ ScriptResult readRun(const QString &script, RunEnd end, int exitCode, const QStr
                 r.failedStep = lastStep;
                 r.message = m.captured(3) + m.captured(4);
             }
-        } else if (line.startsWith(QLatin1String("kestrel: log "))) {
-            const qsizetype images = line.lastIndexOf(QLatin1String(", images in "));
-            r.logFile = line.mid(13, images < 0 ? -1 : images - 13);
+        } else if (const auto m = kLogLine.match(line); m.hasMatch()) {
+            r.logFile = m.captured(1);
         } else if (line.startsWith(QLatin1String("kestrel: "))) {
             lastError = line.mid(9);
         }
