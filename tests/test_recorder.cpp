@@ -49,6 +49,16 @@ private:
         QVERIFY(shows(QLatin1Char('/') + page));
         k().recorder.CmdRecord_Click();
     }
+    // Record pressed, then the page's address typed and Go pressed: the
+    // address, which the URL line holds.
+    QString recordFromAddressBar(const QString &page)
+    {
+        const QString url = m_server.url("/recorder/" + page).toString();
+        m_s->win.CmdRecord->click();
+        m_s->win.TxtURL->setText(url);
+        m_s->win.CmdGo->click();
+        return url;
+    }
     QVariant js(const QString &code) { return m_s->js(code); }
     void click(const QString &element) { m_s->click(element); }
     void hover(const QString &element) { m_s->click(element, false); }
@@ -103,10 +113,7 @@ bool TestRecorder::expect(const QStringList &lines)
 // A tester's session against a small site and its pop-up, as the script.
 void TestRecorder::recordsASession()
 {
-    const QString site = m_server.url(u"/recorder/site.html"_s).toString();
-    m_s->win.CmdRecord->click();
-    m_s->win.TxtURL->setText(site);
-    m_s->win.CmdGo->click();
+    const QString site = recordFromAddressBar(u"site.html"_s);
     click(Q("q"));
     QTest::keyClicks(input(), u"widgets"_s);
     QTest::keyClick(input(), Qt::Key_Tab);
@@ -362,10 +369,7 @@ void TestRecorder::hostilePage()
 // the ones acted on again: the recording plays back.
 void TestRecorder::enterAndSharedIdentities()
 {
-    const QString page = m_server.url(u"/recorder/shared.html?rows"_s).toString();
-    m_s->win.CmdRecord->click();
-    m_s->win.TxtURL->setText(page);
-    m_s->win.CmdGo->click();
+    const QString page = recordFromAddressBar(u"shared.html?rows"_s);
     QVERIFY(shows(u"/shared.html?rows"_s));
     click(u"document.querySelectorAll('button')[2]"_s);
     click(u"document.querySelectorAll('p input')[1]"_s);
