@@ -60,7 +60,8 @@ void TestSettings::storeAndWorkingCopy()
     const QString other = f.root() + QStringLiteral("/tarn_a_s.csv");
     QVERIFY(QFile::copy(copy, other));
     QDir().mkpath(QFileInfo(storePath(f)).path());
-    QVERIFY(writeFile(storePath(f), "\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk"));
+    const QByteArray damaged("\x01\x02[[[globals\n=====\ngDftDir\n\xff\xfe\x00junk", 34);
+    QVERIFY(writeFile(storePath(f), damaged));
     Globals g;
     g.gMode = Mode::Record;
     g.gLogFile = g.gDftDir = QStringLiteral("/before");
@@ -72,14 +73,22 @@ void TestSettings::storeAndWorkingCopy()
             && g.gDftLogDir.isEmpty());
     QVERIFY(g.gMode == Mode::Idle && g.gLogFile.isEmpty());
 
-    // What is saved reads back exactly.
-    QVERIFY(QFile::remove(storePath(f)));
+    // What is saved reads back exactly. Over the damaged store that is a
+    // success, not a report of damage, with no junk left in the new store;
+    // the damaged one is kept aside as it was.
     g.gFile = QStringLiteral("/scripts/a b,\"c\".csv");
     g.gDftDir = QStringLiteral("/x/");
     g.gDftImgDir = QStringLiteral("/y");
     g.gDftLogDir = QString::fromUtf8("/z/\xc3\xa9t\xc3\xa9");
     QVERIFY(SaveSettings(g));
     QCOMPARE(stored(f), globals(g.gFile, g.gDftDir, g.gDftImgDir, g.gDftLogDir));
+    const QFileInfo store(storePath(f));
+    const QStringList aside =
+        store.dir().entryList({store.fileName() + QStringLiteral(".damaged-*")});
+    QCOMPARE(aside.size(), 1);
+    QFile kept(store.dir().filePath(aside[0]));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), damaged);
     Globals back; // exactly, the separator kept
     LoadSettings(back);
     QCOMPARE(QStringList({back.gFile, back.gDftDir, back.gDftImgDir, back.gDftLogDir}),

@@ -3,9 +3,11 @@
 #include "core/Session.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QSaveFile>
 #include <QSettings>
 
 namespace {
@@ -30,6 +32,18 @@ QSettings store()
 {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, settingsApplicationName(),
                      settingsApplicationName());
+}
+
+QSettings::Status writeStore(const Globals &g)
+{
+    QSettings s = store();
+    s.beginGroup(QLatin1String(kSection));
+    const QString values[] = {g.gFile, g.gDftDir, g.gDftImgDir, g.gDftLogDir};
+    for (int i = 0; i < 4; ++i)
+        s.setValue(QLatin1String(kKeys[i]), values[i]);
+    s.endGroup();
+    s.sync();
+    return s.status();
 }
 
 } // namespace
@@ -82,18 +96,30 @@ void LoadSettings(Globals &g, const QString &workingCopy)
 
 Result<> SaveSettings(const Globals &g)
 {
-    QSettings s = store();
-    s.beginGroup(QLatin1String(kSection));
-    const QString values[] = {g.gFile, g.gDftDir, g.gDftImgDir, g.gDftLogDir};
-    for (int i = 0; i < 4; ++i)
-        s.setValue(QLatin1String(kKeys[i]), values[i]);
-    s.endGroup();
+    const QString path = store().fileName();
+    QFile file(path);
+    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+    QSettings::Status status = writeStore(g);
+    if (status == QSettings::FormatError) {
+        // Qt writes over a damaged store what it could make of it, yet reports
+        // the damage (and then no write error). The damaged file is kept as it
+        // was, for whoever wants to look at it, and a clean store is written
+        // in its place, so the next start reads it without the junk.
+        QSaveFile aside(path + QStringLiteral(".damaged-")
+                        + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss-zzz"));
+        if (aside.open(QIODevice::WriteOnly) && aside.write(before) == before.size()
+            && aside.commit() && QFile::remove(path)) {
+            qWarning("kestrel: the settings file %s was damaged; it is kept as %s",
+                     qUtf8Printable(path), qUtf8Printable(aside.fileName()));
+            status = writeStore(g);
+        }
+    }
     // A store that cannot be written must not pass for saved.
-    s.sync();
-    if (s.status() == QSettings::NoError)
+    if (status == QSettings::NoError)
         return {};
-    return Result<>::failure((s.status() == QSettings::AccessError
+    return Result<>::failure((status == QSettings::AccessError
                                   ? QStringLiteral("%1 cannot be written")
                                   : QStringLiteral("%1 is damaged"))
-                                 .arg(s.fileName()));
+                                 .arg(path));
 }
