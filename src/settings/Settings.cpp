@@ -97,9 +97,10 @@ void LoadSettings(Globals &g, const QString &workingCopy)
 Result<> SaveSettings(const Globals &g)
 {
     const QString path = store().fileName();
-    QFile file(path);
-    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    file.close();
+    // Read first: by the time Qt reports damage it has written over the file.
+    QByteArray before;
+    if (QFile file(path); file.open(QIODevice::ReadOnly))
+        before = file.readAll();
     QSettings::Status status = writeStore(g);
     if (status == QSettings::FormatError) {
         // Qt writes over a damaged store what it could make of it, yet reports
